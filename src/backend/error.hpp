@@ -1,0 +1,67 @@
+// error.hpp: BackendError, the one error type of the backend, and the checks that every backend operation shares.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace brenlox_copt::backend {
+
+struct FunctionTable;
+
+/// One backend failure; moved, never shared, and consumed when the Python layer raises it.
+class BackendError {
+ public:
+  enum class Kind { InvalidInput, InvalidVariableIndex, InvalidName, BackendState, NativeCall, NativeCallText };
+
+  [[nodiscard]] static BackendError invalid_input(std::string message);
+  [[nodiscard]] static BackendError invalid_variable_index(std::uint64_t index);
+  [[nodiscard]] static BackendError invalid_name(std::string message);
+  [[nodiscard]] static BackendError backend_state(std::string message);
+  /// `operation` is a static label such as "COPT_GetIntAttr(Status)".
+  [[nodiscard]] static BackendError native_call(const char* operation, std::int32_t code);
+  /// Also carries library-load failures, whose text is shown exactly as built.
+  [[nodiscard]] static BackendError native_call_text(std::string message);
+
+  [[nodiscard]] Kind kind() const noexcept;
+  /// The text Python sees as the RuntimeError message.
+  [[nodiscard]] std::string display() const;
+
+ private:
+  struct Text {
+    Kind kind;
+    std::string message;
+  };
+  struct VariableIndex {
+    std::uint64_t index;
+  };
+  struct Native {
+    const char* operation;
+    std::int32_t code;
+  };
+  explicit BackendError(std::variant<Text, VariableIndex, Native> value) : m_value(std::move(value)) {}
+
+  std::variant<Text, VariableIndex, Native> m_value;
+};
+
+template <class T>
+using Result = std::expected<T, BackendError>;
+using Status = Result<void>;
+
+/// The native call check: turns a nonzero return code into an error, with the library's own text when it has one.
+[[nodiscard]] BackendError native_call_error(const FunctionTable& table, std::int32_t code, const char* operation);
+
+/// Runs a native call's return code through the native call check; zero is success.
+[[nodiscard]] Status check_call(const FunctionTable& table, int code, const char* operation);
+
+[[nodiscard]] Result<std::int32_t> to_c_int(std::uint64_t value, std::string_view what);
+[[nodiscard]] Result<std::uint64_t> check_length(std::uint64_t actual, std::uint64_t expected, std::string_view what);
+[[nodiscard]] Status check_finite(double value, std::string_view what);
+[[nodiscard]] Status check_no_nan(std::span<const double> values, std::string_view what);
+/// Fails with InvalidName when the text holds a zero byte; `what` names the kind of name, not the name.
+[[nodiscard]] Status check_no_nul(std::string_view text, std::string_view what);
+
+}  // namespace brenlox_copt::backend
