@@ -1,5 +1,5 @@
-# fake_copt.cmake: brenlox_fake_copt(<target> [entry points to leave out...]) builds fake_copt.cpp as a library file
-# named copt.dll in its own directory, <binary dir>/<target>/copt.dll.
+# fake_copt.cmake: fake solver libraries for the loader tests. brenlox_fake_copt(<target> [entry points to leave
+# out...]) builds fake_copt.cpp as a library file named copt.dll in its own directory, <binary dir>/<target>/copt.dll.
 function(brenlox_fake_copt target)
   add_library(${target} MODULE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/fake_copt.cpp)
   set_target_properties(${target} PROPERTIES
@@ -18,4 +18,16 @@ macro(brenlox_fake_copt_variants)
   brenlox_fake_copt(fake_copt_without_banner COPT_GetBanner)
   brenlox_fake_copt(fake_copt_without_lp_solution COPT_GetLpSolution)
   brenlox_fake_copt(fake_copt_without_update_and_solve COPT_Solve COPT_Update)
+  set(brenlox_fake_copt_targets
+    fake_copt fake_copt_without_banner fake_copt_without_lp_solution fake_copt_without_update_and_solve)
 endmacro()
+
+# After brenlox_fake_copt_variants(), gives a test program the variants' paths as FAKE_COPT... macros, prefixed with
+# BRENLOX_FAKE_COPT_PATH_PREFIX (a drive letter where the program sees the build directory through one).
+function(brenlox_use_fake_copt test)
+  foreach(variant IN LISTS brenlox_fake_copt_targets)
+    string(TOUPPER ${variant} macro)
+    target_compile_definitions(${test} PRIVATE ${macro}="${BRENLOX_FAKE_COPT_PATH_PREFIX}$<TARGET_FILE:${variant}>")
+  endforeach()
+  add_dependencies(${test} ${brenlox_fake_copt_targets})
+endfunction()
