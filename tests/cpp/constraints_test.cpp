@@ -1,0 +1,267 @@
+// constraints_test.cpp: constraint batches: row arrays and bounds sent to the solver, check order, and failures.
+#include <doctest/doctest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "backend/model.hpp"
+#include "recording_solver.hpp"
+
+#ifndef _WIN32
+#include <sys/mman.h>
+#include <sys/resource.h>
+#endif
+
+using namespace brenlox_copt::backend;
+using namespace brenlox_copt::testing;
+using Kind = ConstraintSet::Kind;
+
+namespace {
+
+/// The owned arrays behind a ConstraintBatch, built row by row as the Python layer would.
+struct Rows {
+  std::vector<std::uint64_t> variables;
+  std::vector<double> coefficients;
+  std::vector<std::size_t> starts{0};
+  std::vector<double> constants;
+  std::vector<ConstraintSet> sets;
+
+  Rows& row(std::vector<std::uint64_t> ids, std::vector<double> values, double constant, ConstraintSet set) {
+    variables.insert(variables.end(), ids.begin(), ids.end());
+    coefficients.insert(coefficients.end(), values.begin(), values.end());
+    starts.push_back(variables.size());
+    constants.push_back(constant);
+    sets.push_back(set);
+    return *this;
+  }
+
+  [[nodiscard]] ConstraintBatch batch(std::optional<std::span<const TerminatedText>> names = std::nullopt) const {
+    return {variables, coefficients, starts, constants, sets, names};
+  }
+};
+
+}  // namespace
+
+TEST_CASE("a batch reaches the solver as compressed rows in one call, coefficients uncopied") {
+  RecordingSolver solver;
+  BackendModel model = new_model(solver, 3);
+  Rows rows;
+  rows.row({0, 2}, {1.0, 2.0}, 0.0, {Kind::LessThan, 4.0})
+      .row({}, {}, 0.0, {Kind::GreaterThan, -1.0})
+      .row({1, 1}, {3.0, 4.0}, 0.0, {Kind::EqualTo, 0.5});
+  auto ids = model.add_constraints(rows.batch());
+  REQUIRE(ids.has_value());
+  CHECK(ids->first == 0);
+  CHECK(ids->count == 3);
+  CHECK(model.constraint_count() == 3);
+  CHECK(solver.calls == Calls{"COPT_AddRows(3)"});
+  const auto& added = solver.added_rows.at(0);
+  CHECK(added.starts == std::vector<int>{0, 2, 2});
+  CHECK(added.counts == std::vector<int>{2, 0, 2});
+  CHECK(added.columns == std::vector<int>{0, 2, 1, 1});
+  CHECK(added.values == std::vector<double>{1.0, 2.0, 3.0, 4.0});
+  CHECK(added.values_address == rows.coefficients.data());
+  CHECK(added.senses_null);
+  CHECK(added.lower == std::vector<double>{-1e30, -1, 0.5});
+  CHECK(added.upper == std::vector<double>{4, 1e30, 0.5});
+  CHECK(added.names == std::vector<std::string>{"c0", "c1", "c2"});
+}
+
+TEST_CASE("row bounds move the constant over and are clamped to the solver's infinity") {
+  struct Case {
+    ConstraintSet set;
+    double constant;
+    double lower;
+    double upper;
+  };
+  const std::vector<Case> cases = {
+      {{Kind::GreaterThan, 5.0}, 2.0, 3.0, 1e30},   {{Kind::LessThan, 5.0}, 2.0, -1e30, 3.0},
+      {{Kind::EqualTo, 5.0}, 2.0, 3.0, 3.0},        {{Kind::LessThan, kInf}, 0.0, -1e30, 1e30},
+      {{Kind::GreaterThan, -1e40}, 0.0, -1e30, 1e30}, {{Kind::EqualTo, 1e40}, -1.0, 1e30, 1e30},
+  };
+  RecordingSolver solver;
+  BackendModel model = new_model(solver, 1);
+  for (const Case& c : cases) {
+    const std::vector<std::uint64_t> variables = {0};
+    const std::vector<double> coefficients = {1.0};
+    REQUIRE(model.add_constraint({variables, coefficients, c.constant}, c.set).has_value());
+    CHECK(solver.added_rows.back().lower == std::vector<double>{c.lower});
+    CHECK(solver.added_rows.back().upper == std::vector<double>{c.upper});
+  }
+}
+
+TEST_CASE("a batch whose rows have no terms passes null column and value arrays") {
+  RecordingSolver solver;
+  BackendModel model = new_model(solver, 0);
+  Rows rows;
+  rows.row({}, {}, 1.0, {Kind::LessThan, 1.0}).row({}, {}, 0.0, {Kind::GreaterThan, 0.0});
+  REQUIRE(model.add_constraints(rows.batch()).has_value());
+  const auto& added = solver.added_rows.at(0);
+  CHECK(added.columns_null);
+  CHECK(added.values_null);
+  CHECK(added.starts == std::vector<int>{0, 0});
+  CHECK(added.counts == std::vector<int>{0, 0});
+}
+
+TEST_CASE("names: given ones as given, default ones by id across batches") {
+  RecordingSolver solver;
+  BackendModel model = new_model(solver, 1);
+  Rows two;
+  two.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0}).row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0});
+  REQUIRE(model.add_constraints(two.batch()).has_value());
+  Rows three = two;
+  three.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0});
+  auto ids = model.add_constraints(three.batch());
+  REQUIRE(ids.has_value());
+  CHECK(ids->first == 2);
+  CHECK(solver.added_rows.at(1).names == std::vector<std::string>{"c2", "c3", "c4"});
+
+  const std::string name = "capacity";
+  const std::vector<std::uint64_t> variables = {0};
+  const std::vector<double> coefficients = {1.0};
+  auto id = model.add_constraint({variables, coefficients, 0.0}, {Kind::EqualTo, 1.0}, TerminatedText(name));
+  REQUIRE(id.has_value());
+  CHECK(*id == 5);
+  CHECK(solver.added_rows.back().names == std::vector<std::string>{"capacity"});
+}
+
+TEST_CASE("a refused batch changes nothing, and the next batch gets its ids") {
+  RecordingSolver solver;
+  BackendModel model = new_model(solver, 2);
+  solve_to_cached_results(model, solver);
+  const std::string plain = "ok";
+  const std::string nul("a\0b", 3);
+  const std::vector<TerminatedText> one_name = {TerminatedText(plain)};
+  const std::vector<TerminatedText> nul_first = {TerminatedText(nul), TerminatedText(plain)};
+  Rows rows;
+  std::optional<std::span<const TerminatedText>> names;
+  std::string expected;
+  SUBCASE("fewer sets than functions") {
+    rows.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0});
+    rows.sets.clear();
+    expected = "Invalid input: constraint sets has length 0, expected 1";
+  }
+  SUBCASE("fewer names than functions") {
+    rows.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0}).row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0});
+    names = one_name;
+    expected = "Invalid input: constraint names has length 1, expected 2";
+  }
+  SUBCASE("an infinite constant, before the row's terms") {
+    rows.row({7}, {kNaN}, kInf, {Kind::LessThan, 1.0});
+    expected = "Invalid input: constraint constant must be finite, got inf";
+  }
+  SUBCASE("a variable that does not exist, before its coefficient") {
+    rows.row({2}, {kNaN}, 0.0, {Kind::LessThan, 1.0});
+    expected = "Invalid variable index: 2";
+  }
+  SUBCASE("a NaN coefficient") {
+    rows.row({1}, {kNaN}, 0.0, {Kind::LessThan, 1.0});
+    expected = "Invalid input: constraint coefficient must be finite, got NaN";
+  }
+  SUBCASE("EqualTo NaN") {
+    rows.row({0}, {1.0}, 0.0, {Kind::EqualTo, kNaN});
+    expected = "Invalid input: constraint 0 has invalid bounds [NaN, NaN]";
+  }
+  SUBCASE("GreaterThan NaN, in the batch's second row") {
+    rows.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0}).row({0}, {1.0}, 0.0, {Kind::GreaterThan, kNaN});
+    expected = "Invalid input: constraint 1 produces a NaN bound";
+  }
+  SUBCASE("a missing variable in the second row before a zero byte in the first name") {
+    rows.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0}).row({5}, {1.0}, 0.0, {Kind::LessThan, 1.0});
+    names = nul_first;
+    expected = "Invalid variable index: 5";
+  }
+  SUBCASE("a zero byte in a name") {
+    rows.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0}).row({1}, {1.0}, 0.0, {Kind::LessThan, 1.0});
+    names = nul_first;
+    expected = "Invalid name: constraint name contains an embedded NUL byte";
+  }
+  SUBCASE("row starts that do not describe the terms") {
+    rows.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0});
+    rows.starts.back() = 2;
+    expected = "Backend state error: malformed constraint batch";
+  }
+  SUBCASE("the solver refuses the rows") {
+    rows.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0});
+    solver.fail("COPT_AddRows", 12);
+    solver.fail("COPT_GetRetcodeMsg", 1);
+    expected = "COPT error in COPT_AddRows: code 12";
+  }
+  CHECK(error_text(model.add_constraints(rows.batch(names))) == expected);
+  CHECK(model.constraint_count() == 0);
+  CHECK(model.get_objective_value() == 7.0);
+  solver.statuses.clear();
+  const std::vector<std::uint64_t> variables = {1};
+  const std::vector<double> coefficients = {1.0};
+  auto id = model.add_constraint({variables, coefficients, 0.0}, {Kind::LessThan, 1.0});
+  CHECK(id == 0);
+  CHECK(solver.added_rows.back().names == std::vector<std::string>{"c0"});
+  CHECK_FALSE(model.get_objective_value().has_value());
+}
+
+TEST_CASE("an empty batch makes no call and keeps the cached results, but its lengths are still checked") {
+  RecordingSolver solver;
+  BackendModel model = new_model(solver, 1);
+  solve_to_cached_results(model, solver);
+  Rows rows;
+  auto ids = model.add_constraints(rows.batch());
+  REQUIRE(ids.has_value());
+  CHECK(ids->count == 0);
+  CHECK(model.add_constraints(ConstraintBatch{}).has_value());
+  CHECK(solver.calls.empty());
+  CHECK(model.get_var_value(0) == 1.5);
+  const std::string name = "n";
+  const std::vector<TerminatedText> names = {TerminatedText(name)};
+  CHECK(error_text(model.add_constraints(rows.batch(names))) ==
+        "Invalid input: constraint names has length 1, expected 0");
+}
+
+#ifndef _WIN32
+namespace {
+
+/// `count` zero elements in memory that reading leaves backed by the kernel's shared zero page.
+template <class T>
+class ZeroPages {
+ public:
+  explicit ZeroPages(std::size_t count) : m_bytes(count * sizeof(T)) {
+    m_data = mmap(nullptr, m_bytes, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    REQUIRE(m_data != MAP_FAILED);
+    static_cast<void>(madvise(m_data, m_bytes, MADV_HUGEPAGE));
+  }
+  ZeroPages(const ZeroPages&) = delete;
+  ZeroPages& operator=(const ZeroPages&) = delete;
+  ~ZeroPages() { munmap(m_data, m_bytes); }
+
+  [[nodiscard]] std::span<const T> span() const noexcept {
+    return {static_cast<const T*>(m_data), m_bytes / sizeof(T)};
+  }
+
+ private:
+  std::size_t m_bytes;
+  void* m_data;
+};
+
+}  // namespace
+
+TEST_CASE("a batch whose rows pass but whose entries exceed a c_int in total is refused before the call") {
+  RecordingSolver solver;
+  BackendModel model = new_model(solver, 1);
+  constexpr std::size_t kMax = 2147483647;
+  const ZeroPages<std::uint64_t> variables(kMax + 1);  // all variable 0
+  const ZeroPages<double> coefficients(kMax + 1);      // all 0.0
+  const std::vector<std::size_t> starts = {0, kMax - 1, kMax + 1};
+  const std::vector<double> constants = {0.0, 0.0};
+  const std::vector<ConstraintSet> sets = {{Kind::LessThan, 1.0}, {Kind::LessThan, 1.0}};
+  const ConstraintBatch batch{variables.span(), coefficients.span(), starts, constants, sets};
+  CHECK(error_text(model.add_constraints(batch)) ==
+        "Invalid input: constraint matrix entry count exceeds COPT's c_int range");
+  CHECK(solver.calls.empty());
+  CHECK(model.constraint_count() == 0);
+  // The column indices of a batch bound to fail are checked, never stored (that would be 8 GiB).
+  rusage usage{};
+  REQUIRE(getrusage(RUSAGE_SELF, &usage) == 0);
+  CHECK(usage.ru_maxrss < 1024L * 1024L);
+}
+#endif
