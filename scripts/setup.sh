@@ -5,17 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-debian_packages=(g++ make libglpk-dev doctest-dev python3-venv python3-dev)
-missing=()
-for package in "${debian_packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if ((${#missing[@]})); then
-  echo "setup: installing Debian packages: ${missing[*]}"
-  sudo_cmd=(); [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+bash scripts/install-debian-packages.sh g++ make libglpk-dev doctest-dev python3-venv python3-dev
 
 if [ ! -x .venv/bin/python ]; then
   echo "setup: creating .venv"
