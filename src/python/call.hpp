@@ -1,0 +1,132 @@
+// call.hpp: the call sequence every constructor and method of the module runs, in order: bind the arguments, check
+// the thread, take the borrow, convert the arguments, run the body, build the result; borrows and references are
+// given back on every path, and C++ exceptions become Python ones (MemoryError for allocation failures).
+//
+// A method is a parameter table plus a body that receives the object's content and one native value per parameter
+// (see kinds.hpp and sequence.hpp for the kinds and their values):
+//
+//   constexpr auto kAddConstraint = signature("Model.add_constraint()",
+//       param<SequenceOf<UnsignedInt>>("vars"), param<SequenceOf<Number>>("coeffs"), param<Number>("constant"),
+//       param<Character>("sense"), param<Number>("rhs"), param<Optional<Text>>("name"));
+//
+//   PyObject* Model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs) {
+//     return call_method<ModelClass, BorrowKind::Exclusive>(self, args, kwargs, kAddConstraint,
+//         [](ModelContent& model, std::vector<std::uint64_t> vars, std::vector<double> coeffs, double constant,
+//            char32_t sense, double rhs, std::optional<Utf8Text> name) -> PyObject* { ... });
+//   }
+//
+// Register it with METH_VARARGS | METH_KEYWORDS through `keywords_method`; a method without parameters uses the
+// short form of call_method and METH_NOARGS. A shared borrow hands the body a const content. A constructor is the
+// type's tp_new and uses call_constructor; its body builds the content and returns new_instance<Class>(type, ...).
+// Bodies report failures by returning nullptr with a Python error set (raise_backend_error and friends).
+#pragma once
+
+#include <Python.h>
+
+#include <array>
+#include <tuple>
+#include <utility>
+
+#include "python/args.hpp"
+#include "python/errors.hpp"
+#include "python/guard.hpp"
+#include "python/instance.hpp"
+#include "python/kinds.hpp"
+#include "python/ref.hpp"
+#include "python/sequence.hpp"
+
+namespace brenlox_copt::python {
+
+namespace detail {
+
+template <BorrowKind kBorrow, class Content>
+auto& content_for(Content& content) noexcept {
+  if constexpr (kBorrow == BorrowKind::Shared) {
+    return std::as_const(content);
+  } else {
+    return content;
+  }
+}
+
+}  // namespace detail
+
+/// A method with parameters (METH_VARARGS | METH_KEYWORDS).
+template <BoundClass Class, BorrowKind kBorrow, class... Kinds, class Body>
+PyObject* call_method(PyObject* self, PyObject* args, PyObject* kwargs, const Signature<Kinds...>& signature,
+                      Body&& body) noexcept {
+  try {
+    std::array<Ref, sizeof...(Kinds)> bound;
+    if (!bind(signature.rule(), args, kwargs, bound)) {
+      return nullptr;
+    }
+    auto& instance = instance_of<Class>(self);
+    if (!instance.thread.check(Class::kTypePath)) {
+      return nullptr;
+    }
+    const Borrow borrow = Borrow::acquire(instance.borrow, kBorrow);
+    if (!borrow) {
+      return nullptr;
+    }
+    std::tuple<typename Kinds::Value...> values;
+    if (!convert_arguments(signature, bound, values)) {
+      return nullptr;
+    }
+    return std::apply(
+        [&](auto&... value) { return body(detail::content_for<kBorrow>(instance.content), std::move(value)...); },
+        values);
+  } catch (...) {
+    return raise_current_cpp_exception();
+  }
+}
+
+/// A method without parameters (METH_NOARGS: the interpreter refuses arguments itself).
+template <BoundClass Class, BorrowKind kBorrow, class Body>
+PyObject* call_method(PyObject* self, Body&& body) noexcept {
+  try {
+    auto& instance = instance_of<Class>(self);
+    if (!instance.thread.check(Class::kTypePath)) {
+      return nullptr;
+    }
+    const Borrow borrow = Borrow::acquire(instance.borrow, kBorrow);
+    if (!borrow) {
+      return nullptr;
+    }
+    return body(detail::content_for<kBorrow>(instance.content));
+  } catch (...) {
+    return raise_current_cpp_exception();
+  }
+}
+
+/// A constructor (tp_new). Objects of the module's classes among the arguments are borrowed by their kind
+/// (InstanceOf), until the body returns.
+template <class... Kinds, class Body>
+PyObject* call_constructor(PyObject* args, PyObject* kwargs, const Signature<Kinds...>& signature,
+                           Body&& body) noexcept {
+  try {
+    std::array<Ref, sizeof...(Kinds)> bound;
+    if (!bind(signature.rule(), args, kwargs, bound)) {
+      return nullptr;
+    }
+    std::tuple<typename Kinds::Value...> values;
+    if (!convert_arguments(signature, bound, values)) {
+      return nullptr;
+    }
+    return std::apply([&](auto&... value) { return body(std::move(value)...); }, values);
+  } catch (...) {
+    return raise_current_cpp_exception();
+  }
+}
+
+/// A method-table row for a method with parameters.
+[[nodiscard]] inline PyMethodDef keywords_method(const char* name, PyCFunctionWithKeywords function,
+                                                 const char* doc) noexcept {
+  return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function)), METH_VARARGS | METH_KEYWORDS,
+          doc};
+}
+
+/// A method-table row for a method without parameters.
+[[nodiscard]] inline PyMethodDef no_arguments_method(const char* name, PyCFunction function, const char* doc) noexcept {
+  return {name, function, METH_NOARGS, doc};
+}
+
+}  // namespace brenlox_copt::python

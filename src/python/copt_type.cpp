@@ -1,0 +1,95 @@
+// copt_type.cpp: the COPT class: string constants naming the client configuration settings, and no instances.
+#include "python/copt_type.hpp"
+
+#include <array>
+#include <utility>
+
+#include "python/ref.hpp"
+
+namespace brenlox_copt::python {
+namespace {
+
+// Class attribute and the setting name the solver library knows it by, in the order they are set.
+constexpr std::array<std::pair<const char*, const char*>, 8> kClientNames{{
+    {"CLIENT_CAFILE", "CaFile"},
+    {"CLIENT_CERTFILE", "CertFile"},
+    {"CLIENT_CERTKEYFILE", "CertKeyFile"},
+    {"CLIENT_CLUSTER", "Cluster"},
+    {"CLIENT_PASSWORD", "PassWord"},
+    {"CLIENT_PORT", "Port"},
+    {"CLIENT_PRIORITY", "Priority"},
+    {"CLIENT_WAITTIME", "WaitTime"},
+}};
+
+PyObject* COPT_new(PyTypeObject* type, PyObject* /*args*/, PyObject* /*kwargs*/) noexcept {
+  auto* type_object = reinterpret_cast<PyObject*>(type);
+  const Ref module = Ref::steal(PyObject_GetAttrString(type_object, "__module__"));
+  if (!module) {
+    return nullptr;
+  }
+  const Ref qualname = Ref::steal(PyObject_GetAttrString(type_object, "__qualname__"));
+  if (!qualname) {
+    return nullptr;
+  }
+  PyErr_Format(PyExc_TypeError, "cannot create '%S.%S' instances", module.get(), qualname.get());
+  return nullptr;
+}
+
+PyType_Slot COPT_slots[] = {
+    {Py_tp_doc, const_cast<char*>("COPT client configuration names exposed by COPT 8.0.6.")},
+    {Py_tp_new, reinterpret_cast<void*>(COPT_new)},
+    {0, nullptr},
+};
+
+PyType_Spec COPT_spec = {"builtins.COPT", 0, 0, Py_TPFLAGS_DEFAULT, COPT_slots};
+
+/// Replaces the pending error with RuntimeError "An error occurred while initializing class COPT", caused by it.
+void raise_initialization_error() noexcept {
+  PyObject* type = nullptr;
+  PyObject* cause = nullptr;
+  PyObject* traceback = nullptr;
+  PyErr_Fetch(&type, &cause, &traceback);
+  PyErr_NormalizeException(&type, &cause, &traceback);
+  if (cause != nullptr && traceback != nullptr) {
+    PyException_SetTraceback(cause, traceback);
+  }
+  Py_XDECREF(type);
+  Py_XDECREF(traceback);
+  const Ref error =
+      Ref::steal(PyObject_CallFunction(PyExc_RuntimeError, "s", "An error occurred while initializing class COPT"));
+  if (!error) {
+    Py_XDECREF(cause);
+    return;
+  }
+  PyException_SetCause(error.get(), cause);
+  PyErr_SetObject(PyExc_RuntimeError, error.get());
+}
+
+PyObject* create_copt_type() noexcept {
+  Ref type = Ref::steal(PyType_FromSpec(&COPT_spec));
+  if (!type) {
+    return nullptr;
+  }
+  for (const auto& [attribute, name] : kClientNames) {
+    const Ref value = Ref::steal(PyUnicode_FromString(name));
+    if (!value || PyObject_SetAttrString(type.get(), attribute, value.get()) < 0) {
+      raise_initialization_error();
+      return nullptr;
+    }
+  }
+  return type.release();
+}
+
+// Created once and kept for the process, so every module object made from the definition shares it.
+PyObject* g_copt_type = nullptr;
+
+}  // namespace
+
+PyTypeObject* copt_type() noexcept {
+  if (g_copt_type == nullptr) {
+    g_copt_type = create_copt_type();
+  }
+  return reinterpret_cast<PyTypeObject*>(g_copt_type);
+}
+
+}  // namespace brenlox_copt::python

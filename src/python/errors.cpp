@@ -1,0 +1,135 @@
+// errors.cpp: the raising helpers, the internal-failure exception and the argument note.
+#include "python/errors.hpp"
+
+#include <cstdarg>
+#include <exception>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "python/ref.hpp"
+
+namespace brenlox_copt::python {
+namespace {
+
+// Created once per process and never released: every exception instance raised keeps pointing at it.
+PyObject* g_panic_type = nullptr;
+
+/// The __qualname__ of the object's type as a str, or an empty Ref (no error set) when it cannot be read.
+Ref type_qualname(PyObject* object) noexcept {
+  Ref name = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(object)), "__qualname__"));
+  if (!name) {
+    PyErr_Clear();
+    return {};
+  }
+  if (!PyUnicode_Check(name.get())) {
+    return {};
+  }
+  return name;
+}
+
+}  // namespace
+
+PyObject* panic_exception_type() noexcept {
+  if (g_panic_type == nullptr) {
+    g_panic_type = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException",
+                                             "An internal failure of brenlox_copt: an object used on a thread other "
+                                             "than its creator's, or a broken internal invariant.",
+                                             PyExc_BaseException, nullptr);
+  }
+  return g_panic_type;
+}
+
+std::nullptr_t raise_panic(const char* format, ...) noexcept {
+  PyObject* type = panic_exception_type();
+  if (type == nullptr) {
+    return nullptr;
+  }
+  va_list arguments;
+  va_start(arguments, format);
+  Ref message = Ref::steal(PyUnicode_FromFormatV(format, arguments));
+  va_end(arguments);
+  if (message) {
+    PyErr_SetObject(type, message.get());
+  }
+  return nullptr;
+}
+
+std::nullptr_t raise_runtime_error(const char* message) noexcept {
+  PyErr_SetString(PyExc_RuntimeError, message);
+  return nullptr;
+}
+
+std::nullptr_t raise_backend_error(backend::BackendError error) {
+  const std::string text = error.display();
+  // The display may carry the solver's own text, which is not guaranteed to be UTF-8.
+  Ref message = Ref::steal(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace"));
+  if (message) {
+    PyErr_SetObject(PyExc_RuntimeError, message.get());
+  }
+  return nullptr;
+}
+
+std::nullptr_t raise_downcast_error(PyObject* object, const char* target) noexcept {
+  if (object == Py_None) {
+    PyErr_Format(PyExc_TypeError, "'None' is not an instance of '%s'", target);
+    return nullptr;
+  }
+  const Ref name = type_qualname(object);
+  if (name) {
+    PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of '%s'", name.get(), target);
+  } else {
+    PyErr_Format(PyExc_TypeError, "'<failed to extract type name>' object is not an instance of '%s'", target);
+  }
+  return nullptr;
+}
+
+std::nullptr_t raise_current_cpp_exception() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+  } catch (const std::length_error&) {
+    PyErr_NoMemory();
+  } catch (const std::exception& error) {
+    raise_panic("%s", error.what());
+  } catch (...) {
+    raise_panic("unknown C++ exception");
+  }
+  return nullptr;
+}
+
+void add_argument_note(const char* parameter) noexcept {
+  PyObject* type = nullptr;
+  PyObject* value = nullptr;
+  PyObject* traceback = nullptr;
+  PyErr_Fetch(&type, &value, &traceback);
+  PyErr_NormalizeException(&type, &value, &traceback);
+  if (value != nullptr && traceback != nullptr) {
+    PyException_SetTraceback(value, traceback);
+  }
+  const bool internal = g_panic_type != nullptr && PyErr_GivenExceptionMatches(type, g_panic_type);
+  if (value != nullptr && !internal) {
+    const Ref note = Ref::steal(PyUnicode_FromFormat("while processing '%s'", parameter));
+    const Ref added = note ? Ref::steal(PyObject_CallMethod(value, "add_note", "O", note.get())) : Ref{};
+    if (!added) {
+      PyErr_Clear();
+    }
+  }
+  PyErr_Restore(type, value, traceback);
+}
+
+void report_unraisable(const char* format, ...) noexcept {
+  PyObject* type = nullptr;
+  PyObject* value = nullptr;
+  PyObject* traceback = nullptr;
+  PyErr_Fetch(&type, &value, &traceback);
+  va_list arguments;
+  va_start(arguments, format);
+  PyErr_FormatV(PyExc_RuntimeError, format, arguments);
+  va_end(arguments);
+  PyErr_WriteUnraisable(nullptr);
+  PyErr_Restore(type, value, traceback);
+}
+
+}  // namespace brenlox_copt::python

@@ -1,0 +1,42 @@
+// errors.hpp: the raising helpers of the Python layer; each sets the Python error and returns nullptr, so call sites
+// read `return raise_...(...);`.
+#pragma once
+
+#include <Python.h>
+
+#include <cstddef>
+
+#include "backend/error.hpp"
+
+namespace brenlox_copt::python {
+
+/// The internal-failure exception, type name "pyo3_runtime.PanicException", derived directly from BaseException so
+/// that `except Exception` does not swallow it. Created on first need and kept for the process; null (with the
+/// error set) only when it cannot be created.
+[[nodiscard]] PyObject* panic_exception_type() noexcept;
+
+/// Raises the internal-failure exception; `format` and the arguments are those of PyUnicode_FromFormat.
+std::nullptr_t raise_panic(const char* format, ...) noexcept;
+
+std::nullptr_t raise_runtime_error(const char* message) noexcept;
+
+/// The one place where a BackendError reaches Python: RuntimeError with the error's display text.
+std::nullptr_t raise_backend_error(backend::BackendError error);
+
+/// "'{type}' object is not an instance of '{target}'" ("'None' is not an instance of '{target}'" for None), with
+/// "<failed to extract type name>" standing in for a type whose __qualname__ cannot be read as a str.
+std::nullptr_t raise_downcast_error(PyObject* object, const char* target) noexcept;
+
+/// Turns the C++ exception being handled into a Python one: MemoryError for allocation failures, the internal-failure
+/// exception for anything else. Only valid inside a catch block.
+std::nullptr_t raise_current_cpp_exception() noexcept;
+
+/// Adds the note "while processing '{parameter}'" to the pending exception through its add_note. Internal failures
+/// get no note, and an exception without a usable add_note is raised as it is.
+void add_argument_note(const char* parameter) noexcept;
+
+/// Reports a RuntimeError through the interpreter's unraisable hook (message as for PyUnicode_FromFormat); an
+/// exception that was pending before stays pending.
+void report_unraisable(const char* format, ...) noexcept;
+
+}  // namespace brenlox_copt::python

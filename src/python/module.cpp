@@ -1,0 +1,104 @@
+// module.cpp: the module's only export, PyInit_brenlox_copt, and its execution step, which adds the four classes.
+#include <Python.h>
+
+#include <array>
+
+#include "python/copt_type.hpp"
+#include "python/env_types.hpp"
+#include "python/errors.hpp"
+#include "python/model_type.hpp"
+#include "python/ref.hpp"
+
+namespace brenlox_copt::python {
+namespace {
+
+struct ClassEntry {
+  const char* name;
+  PyTypeObject* (*type)() noexcept;
+};
+
+// Registration order, which is also the order of __all__.
+constexpr std::array<ClassEntry, 4> kClasses{{
+    {"COPT", copt_type},
+    {"Env", EnvClass::type},
+    {"EnvrConfig", EnvrConfigClass::type},
+    {"Model", ModelClass::type},
+}};
+
+/// The module's __all__, created as an empty list when the module has none.
+Ref all_list(PyObject* module) noexcept {
+  Ref all = Ref::steal(PyObject_GetAttrString(module, "__all__"));
+  if (!all) {
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) {
+      return {};
+    }
+    PyErr_Clear();
+    all = Ref::steal(PyList_New(0));
+    if (!all || PyObject_SetAttrString(module, "__all__", all.get()) < 0) {
+      return {};
+    }
+    return all;
+  }
+  if (!PyList_Check(all.get())) {
+    raise_downcast_error(all.get(), "list");
+    return {};
+  }
+  return all;
+}
+
+/// Turns a failed append to __all__ into an internal failure that names the original error.
+void raise_append_failure() noexcept {
+  PyObject* type = nullptr;
+  PyObject* value = nullptr;
+  PyObject* traceback = nullptr;
+  PyErr_Fetch(&type, &value, &traceback);
+  PyErr_NormalizeException(&type, &value, &traceback);
+  raise_panic("could not append __name__ to __all__: %S", value != nullptr ? value : Py_None);
+  Py_XDECREF(type);
+  Py_XDECREF(value);
+  Py_XDECREF(traceback);
+}
+
+bool add_class(PyObject* module, const char* name, PyTypeObject* type) noexcept {
+  const Ref all = all_list(module);
+  if (!all) {
+    return false;
+  }
+  const Ref text = Ref::steal(PyUnicode_FromString(name));
+  if (!text) {
+    return false;
+  }
+  if (PyList_Append(all.get(), text.get()) < 0) {
+    raise_append_failure();
+    return false;
+  }
+  return PyObject_SetAttrString(module, name, reinterpret_cast<PyObject*>(type)) == 0;
+}
+
+int module_exec(PyObject* module) noexcept {
+  if (!PyModule_Check(module)) {
+    raise_downcast_error(module, "module");
+    return -1;
+  }
+  for (const ClassEntry& entry : kClasses) {
+    PyTypeObject* type = entry.type();
+    if (type == nullptr || !add_class(module, entry.name, type)) {
+      return -1;
+    }
+  }
+  return 0;
+}
+
+PyModuleDef_Slot module_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(module_exec)},
+    {0, nullptr},
+};
+
+PyModuleDef module_definition = {
+    PyModuleDef_HEAD_INIT, "brenlox_copt", "", 0, nullptr, module_slots, nullptr, nullptr, nullptr,
+};
+
+}  // namespace
+}  // namespace brenlox_copt::python
+
+PyMODINIT_FUNC PyInit_brenlox_copt() { return PyModuleDef_Init(&brenlox_copt::python::module_definition); }

@@ -1,0 +1,219 @@
+// sequence.hpp: the sequence kinds: SequenceOf<K> into one contiguous vector, and sequences of sequences into a
+// flat Rows value (one values vector plus row offsets, no allocation per row).
+#pragma once
+
+#include <Python.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <exception>
+#include <span>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "backend/text.hpp"
+#include "python/kinds.hpp"
+#include "python/ref.hpp"
+
+namespace brenlox_copt::python {
+
+/// The texts of a sequence argument: the strs that own the bytes, and beside them the views the backend takes as
+/// one span.
+class TextList {
+ public:
+  void reserve(std::size_t count) {
+    m_owners.reserve(count);
+    m_views.reserve(count);
+  }
+  void push_back(Utf8Text&& text) {
+    m_views.push_back(text.terminated());
+    m_owners.push_back(std::move(text.m_owner));
+  }
+
+  [[nodiscard]] std::size_t size() const noexcept { return m_views.size(); }
+  [[nodiscard]] std::span<const backend::TerminatedText> views() const noexcept { return m_views; }
+
+ private:
+  std::vector<Ref> m_owners;
+  std::vector<backend::TerminatedText> m_views;
+};
+
+/// A sequence of sequences stored flat: every row's values one after another in `values()`, and `size() + 1`
+/// offsets, row i spanning values [offsets[i], offsets[i + 1]).
+template <class T>
+class Rows {
+ public:
+  [[nodiscard]] std::size_t size() const noexcept { return m_offsets.size() - 1; }
+  [[nodiscard]] std::span<const T> operator[](std::size_t row) const noexcept {
+    return std::span<const T>(m_values).subspan(m_offsets[row], m_offsets[row + 1] - m_offsets[row]);
+  }
+  [[nodiscard]] std::span<const T> values() const noexcept { return m_values; }
+  [[nodiscard]] std::span<const std::size_t> offsets() const noexcept { return m_offsets; }
+
+  // Building, used by the conversion.
+  void reserve_rows(std::size_t rows) { m_offsets.reserve(rows + 1); }
+  /// Makes room for a row of `length` values, growing geometrically so that rows do not each reallocate.
+  void reserve_row(std::size_t length) {
+    const std::size_t needed = m_values.size() + length;
+    if (needed > m_values.capacity()) {
+      m_values.reserve(std::max(needed, 2 * m_values.capacity()));
+    }
+  }
+  void push_value(T value) { m_values.push_back(value); }
+  void end_row() { m_offsets.push_back(m_values.size()); }
+
+ private:
+  std::vector<T> m_values;
+  std::vector<std::size_t> m_offsets = std::vector<std::size_t>(1, 0);
+};
+
+namespace detail {
+
+/// A reported length is only a hint: a __len__ may claim far more than iteration yields, so failing to reserve
+/// that much is not an error (iteration decides the real size).
+template <class Reserve>
+void reserve_hint(Reserve&& reserve, std::size_t count) noexcept {
+  try {
+    reserve(count);
+  } catch (const std::exception&) {
+  }
+}
+
+/// Items whose conversion by any kind runs no Python code, so a list holding them cannot change meanwhile: they are
+/// read without taking a reference and without re-reading the list's length.
+inline bool is_plain(PyObject* item) noexcept {
+  return PyLong_CheckExact(item) || PyFloat_CheckExact(item) || PyUnicode_CheckExact(item);
+}
+
+/// Raises the error for an object that is a str or fails PySequence_Check and returns false; true otherwise.
+bool accepts_as_sequence(PyObject* object) noexcept;
+
+/// The length PyObject_Size reports, or 0 (error cleared) when it reports none.
+std::size_t size_hint(PyObject* object) noexcept;
+
+/// Calls `reserve(length)` once and then `append(item)` for every item in iteration order, stopping at the first
+/// failure. Exact lists and tuples are read directly; a list is re-measured after every item whose conversion may
+/// have run Python code, so a list changed meanwhile is walked exactly as its iterator would walk it.
+template <class Reserve, class Append>
+bool walk_sequence(PyObject* object, Reserve&& reserve, Append&& append) {
+  if (PyList_CheckExact(object)) {
+    Py_ssize_t length = PyList_Size(object);
+    reserve_hint(reserve, static_cast<std::size_t>(length));
+    for (Py_ssize_t index = 0; index < length; ++index) {
+      PyObject* item = PyList_GetItem(object, index);
+      if (is_plain(item)) {
+        if (!append(item)) {
+          return false;
+        }
+        continue;
+      }
+      const Ref held = Ref::borrow(item);
+      if (!append(item)) {
+        return false;
+      }
+      length = PyList_Size(object);
+    }
+    return true;
+  }
+  if (PyTuple_CheckExact(object)) {
+    // A tuple cannot change, and whoever passed it keeps it (and so its items) alive.
+    const Py_ssize_t length = PyTuple_Size(object);
+    reserve_hint(reserve, static_cast<std::size_t>(length));
+    for (Py_ssize_t index = 0; index < length; ++index) {
+      if (!append(PyTuple_GetItem(object, index))) {
+        return false;
+      }
+    }
+    return true;
+  }
+  if (!accepts_as_sequence(object)) {
+    return false;
+  }
+  reserve_hint(reserve, size_hint(object));
+  const Ref iterator = Ref::steal(PyObject_GetIter(object));
+  if (!iterator) {
+    return false;
+  }
+  while (const Ref item = Ref::steal(PyIter_Next(iterator.get()))) {
+    if (!append(item.get())) {
+      return false;
+    }
+  }
+  return PyErr_Occurred() == nullptr;
+}
+
+template <class Kind>
+struct SequenceValue {
+  using Type = std::vector<typename Kind::Value>;
+};
+template <>
+struct SequenceValue<Text> {
+  using Type = TextList;
+};
+
+template <class Kind>
+inline constexpr bool is_sequence_v = false;
+
+}  // namespace detail
+
+/// A sequence (list, tuple, range, bytes, any object passing PySequence_Check) other than a str, each item
+/// converted by Item. A str: TypeError "Can't extract `str` to `Vec`"; other objects: the downcast TypeError with
+/// target 'Sequence'; the first item Item refuses: that item's error. Values: std::vector<Item::Value>, TextList
+/// for Text, and Rows<Inner::Value> for SequenceOf<Inner> items.
+template <class Item>
+struct SequenceOf;
+
+namespace detail {
+template <class Inner>
+inline constexpr bool is_sequence_v<SequenceOf<Inner>> = true;
+template <class Inner>
+struct SequenceValue<SequenceOf<Inner>> {
+  static_assert(!is_sequence_v<Inner>, "sequences nest two levels deep at most");
+  static_assert(std::is_trivially_copyable_v<typename Inner::Value>, "rows hold plain values");
+  using Type = Rows<typename Inner::Value>;
+};
+}  // namespace detail
+
+template <class Item>
+struct SequenceOf {
+  using ItemKind = Item;
+  using Value = typename detail::SequenceValue<Item>::Type;
+
+  static bool convert(PyObject* object, Value& out) {
+    if constexpr (detail::is_sequence_v<Item>) {
+      using Inner = typename Item::ItemKind;
+      return detail::walk_sequence(
+          object, [&](std::size_t rows) { out.reserve_rows(rows); },
+          [&](PyObject* row) {
+            const bool converted = detail::walk_sequence(
+                row, [&](std::size_t length) { out.reserve_row(length); },
+                [&](PyObject* item) {
+                  typename Inner::Value value{};
+                  if (!Inner::convert(item, value)) {
+                    return false;
+                  }
+                  out.push_value(value);
+                  return true;
+                });
+            if (converted) {
+              out.end_row();
+            }
+            return converted;
+          });
+    } else {
+      return detail::walk_sequence(
+          object, [&](std::size_t length) { out.reserve(length); },
+          [&](PyObject* item) {
+            typename Item::Value value{};
+            if (!Item::convert(item, value)) {
+              return false;
+            }
+            out.push_back(std::move(value));
+            return true;
+          });
+    }
+  }
+};
+
+}  // namespace brenlox_copt::python
