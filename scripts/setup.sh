@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-bash scripts/install-debian-packages.sh g++ make libglpk-dev doctest-dev python3-venv python3-dev
+bash scripts/install-debian-packages.sh g++ make libglpk-dev doctest-dev python3-venv python3-dev valgrind
 
 if [ ! -x .venv/bin/python ]; then
   echo "setup: creating .venv"

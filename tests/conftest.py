@@ -1,0 +1,37 @@
+"""Fixtures shared by every test suite."""
+
+import os
+
+import pytest
+
+from support import standin as _standin
+
+# ---- Stand-in solver library (tests/support/standin.py) -------------------------------------------------------------
+
+
+@pytest.fixture(scope="session", autouse=True)
+def standin_copt_home():
+    """Points COPT_HOME at the stand-in for the whole session and keeps its state library loaded throughout, so
+    that its log and controls survive every load and unload of copt.dll."""
+    problem = _standin.missing_build()
+    if problem is not None:
+        pytest.fail(problem, pytrace=False)
+    _standin.load_state()
+    previous = os.environ.get("COPT_HOME")
+    os.environ["COPT_HOME"] = str(_standin.home())
+    yield _standin.home()
+    if previous is None:
+        os.environ.pop("COPT_HOME", None)
+    else:
+        os.environ["COPT_HOME"] = previous
+
+
+@pytest.fixture
+def standin():
+    """The stand-in's controls and log (the module tests.support.standin), reset before and after the test."""
+    _standin.reset()
+    yield _standin
+    _standin.reset()
+
+
+# ---- End of the stand-in block ---------------------------------------------------------------------------------------

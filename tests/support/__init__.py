@@ -1,0 +1,1 @@
+"""Helpers shared by the test suites."""
