@@ -192,8 +192,9 @@ void solve_mip(glp_prob* lp, const SolverSettings& settings, GlpkReport& report,
 
 void jump_back(void* landing) { std::longjmp(*static_cast<std::jmp_buf*>(landing), 1); }
 
-/// Runs GLPK; false when it hit a fatal error. GLPK reports those through its error hook, which jumps back here;
-/// no frame between holds a C++ object with a destructor, and glp_free_env releases all GLPK memory either way.
+/// Runs GLPK; false when it hit a fatal error. GLPK reports those through its error hook, which jumps back here; no
+/// frame between holds a C++ object with a destructor. GLPK's environment is shared with anything else in the process
+/// that uses GLPK, so it is freed only after a fatal error (GLPK requires it then) and the terminal setting is restored.
 bool run_glpk(const GlpkInput& input, const SolverSettings& settings, GlpkReport& report, double* values) {
   std::jmp_buf landing;
   if (setjmp(landing) != 0) {
@@ -201,7 +202,7 @@ bool run_glpk(const GlpkInput& input, const SolverSettings& settings, GlpkReport
     return false;
   }
   glp_error_hook(jump_back, &landing);
-  glp_term_out(settings.logging ? GLP_ON : GLP_OFF);
+  const int previous_output = glp_term_out(settings.logging ? GLP_ON : GLP_OFF);
   glp_prob* lp = glp_create_prob();
   load(lp, input);
   if (input.is_mip) {
@@ -210,7 +211,8 @@ bool run_glpk(const GlpkInput& input, const SolverSettings& settings, GlpkReport
     solve_lp(lp, settings, report, values);
   }
   glp_delete_prob(lp);
-  glp_free_env();
+  glp_term_out(previous_output);
+  glp_error_hook(nullptr, nullptr);
   return true;
 }
 

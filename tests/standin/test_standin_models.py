@@ -1,6 +1,7 @@
 """The stand-in's engine on models with known optima, infeasible and unbounded ones, and a time-limited MIP."""
 
 import ctypes
+import ctypes.util
 import math
 import random
 
@@ -147,3 +148,19 @@ def test_edit_after_solve_clears_the_result(copt, model):
     assert copt.int_attr(model, "Status") == 0
     assert copt.int_attr(model, "HasSol") == 0
     assert math.isclose(copt.solve(model)["ObjVal"], 3.0)
+
+
+def test_solve_leaves_the_processes_own_glpk_alone(copt, model):
+    # GLPK's environment is shared by every user of libglpk in the process: a solve must not free or reconfigure it.
+    glpk = ctypes.CDLL(ctypes.util.find_library("glpk"))
+    glpk.glp_create_prob.restype = ctypes.c_void_p
+    glpk.glp_get_num_cols.argtypes = glpk.glp_delete_prob.argtypes = [ctypes.c_void_p]
+    glpk.glp_add_cols.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    own = glpk.glp_create_prob()
+    glpk.glp_add_cols(own, 3)
+    assert glpk.glp_term_out(1) == 1
+    assert copt.add_cols(model, types=b"I") == 0
+    assert copt.solve(model)["Status"] == 1
+    assert glpk.glp_get_num_cols(own) == 3
+    assert glpk.glp_term_out(1) == 1
+    glpk.glp_delete_prob(own)
