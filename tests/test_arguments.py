@@ -37,7 +37,12 @@ def notes(error):
         ("unsigned", (1, 2), {}, "Probe.unsigned() takes 1 positional arguments but 2 were given"),
         ("nothing", (1,), {}, "Probe.nothing() takes 0 positional arguments but 1 was given"),
         ("bind", tuple(range(6)), {}, "Probe.bind() takes from 3 to 5 positional arguments but 6 were given"),
-        ("optional_number", (1, 2), {}, "Probe.optional_number() takes from 0 to 1 positional arguments but 2 were given"),
+        (
+            "optional_number",
+            (1, 2),
+            {},
+            "Probe.optional_number() takes from 0 to 1 positional arguments but 2 were given",
+        ),
         ("bind", (1, 2, 3), {"f": 1}, "Probe.bind() got an unexpected keyword argument 'f'"),
         ("nothing", (), {"value": 1}, "Probe.nothing() got an unexpected keyword argument 'value'"),
         ("bind", (1, 2, 3), {"a": 4}, "Probe.bind() got multiple values for argument 'a'"),
@@ -82,10 +87,16 @@ def test_keyword_dict_emptied_during_conversion_is_harmless(probe):
     "call, message",
     [
         (lambda: Probe(1, 2), "Probe.__new__() takes from 0 to 1 positional arguments but 2 were given"),
-        (lambda: brenlox_copt.Model(1, 2, 3, 4, 5), "Model.__new__() takes from 0 to 4 positional arguments but 5 were given"),
+        (
+            lambda: brenlox_copt.Model(1, 2, 3, 4, 5),
+            "Model.__new__() takes from 0 to 4 positional arguments but 5 were given",
+        ),
         (lambda: brenlox_copt.Model(x=1), "Model.__new__() got an unexpected keyword argument 'x'"),
         (lambda: brenlox_copt.Model(None, name=None), "Model.__new__() got multiple values for argument 'name'"),
-        (lambda: brenlox_copt.Env(None, None, None), "Env.__new__() takes from 0 to 2 positional arguments but 3 were given"),
+        (
+            lambda: brenlox_copt.Env(None, None, None),
+            "Env.__new__() takes from 0 to 2 positional arguments but 3 were given",
+        ),
         (lambda: brenlox_copt.EnvrConfig(path="x"), "EnvrConfig.__new__() got an unexpected keyword argument 'path'"),
     ],
 )
@@ -481,3 +492,15 @@ def test_attribute_value_refusal_has_no_note(probe, value):
     error = raised(TypeError, probe.attribute_value, value)
     assert str(error) == "COPT parameter value must be bool, int, or float"
     assert notes(error) == []
+
+
+# Backend errors ----------------------------------------------------------------------------------------------------
+
+
+@pytest.mark.parametrize("message", ["lower bounds has length 1, expected 2", "", "é"])
+def test_backend_error_is_raised_as_runtime_error_with_its_display(probe, message):
+    error = raised(RuntimeError, probe.fail_in_backend, message)
+    assert type(error) is RuntimeError
+    assert str(error) == f"Invalid input: {message}"
+    assert notes(error) == []
+    probe.touch()

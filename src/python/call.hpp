@@ -48,6 +48,15 @@ auto& content_for(Content& content) noexcept {
   }
 }
 
+/// The thread check, then the borrow; an empty Borrow (error set) when either fails.
+template <BoundClass Class>
+Borrow enter(Instance<Class>& instance, BorrowKind kind) noexcept {
+  if (!instance.thread.check(Class::kTypePath)) {
+    return {};
+  }
+  return Borrow::acquire(instance.borrow, kind);
+}
+
 }  // namespace detail
 
 /// A method with parameters (METH_VARARGS | METH_KEYWORDS).
@@ -60,10 +69,7 @@ PyObject* call_method(PyObject* self, PyObject* args, PyObject* kwargs, const Si
       return nullptr;
     }
     auto& instance = instance_of<Class>(self);
-    if (!instance.thread.check(Class::kTypePath)) {
-      return nullptr;
-    }
-    const Borrow borrow = Borrow::acquire(instance.borrow, kBorrow);
+    const Borrow borrow = detail::enter(instance, kBorrow);
     if (!borrow) {
       return nullptr;
     }
@@ -84,10 +90,7 @@ template <BoundClass Class, BorrowKind kBorrow, class Body>
 PyObject* call_method(PyObject* self, Body&& body) noexcept {
   try {
     auto& instance = instance_of<Class>(self);
-    if (!instance.thread.check(Class::kTypePath)) {
-      return nullptr;
-    }
-    const Borrow borrow = Borrow::acquire(instance.borrow, kBorrow);
+    const Borrow borrow = detail::enter(instance, kBorrow);
     if (!borrow) {
       return nullptr;
     }

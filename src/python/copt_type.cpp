@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "python/errors.hpp"
 #include "python/ref.hpp"
 
 namespace brenlox_copt::python {
@@ -45,23 +46,13 @@ PyType_Spec COPT_spec = {"builtins.COPT", 0, 0, Py_TPFLAGS_DEFAULT, COPT_slots};
 
 /// Replaces the pending error with RuntimeError "An error occurred while initializing class COPT", caused by it.
 void raise_initialization_error() noexcept {
-  PyObject* type = nullptr;
-  PyObject* cause = nullptr;
-  PyObject* traceback = nullptr;
-  PyErr_Fetch(&type, &cause, &traceback);
-  PyErr_NormalizeException(&type, &cause, &traceback);
-  if (cause != nullptr && traceback != nullptr) {
-    PyException_SetTraceback(cause, traceback);
-  }
-  Py_XDECREF(type);
-  Py_XDECREF(traceback);
+  FetchedError cause;
   const Ref error =
       Ref::steal(PyObject_CallFunction(PyExc_RuntimeError, "s", "An error occurred while initializing class COPT"));
   if (!error) {
-    Py_XDECREF(cause);
     return;
   }
-  PyException_SetCause(error.get(), cause);
+  PyException_SetCause(error.get(), cause.take_value());
   PyErr_SetObject(PyExc_RuntimeError, error.get());
 }
 

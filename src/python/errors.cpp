@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "python/ref.hpp"
 
@@ -29,6 +30,30 @@ Ref type_qualname(PyObject* object) noexcept {
 }
 
 }  // namespace
+
+FetchedError::FetchedError() noexcept {
+  PyErr_Fetch(&m_type, &m_value, &m_traceback);
+  PyErr_NormalizeException(&m_type, &m_value, &m_traceback);
+  if (m_value != nullptr && m_traceback != nullptr) {
+    PyException_SetTraceback(m_value, m_traceback);
+  }
+}
+
+FetchedError::~FetchedError() {
+  Py_XDECREF(m_type);
+  Py_XDECREF(m_value);
+  Py_XDECREF(m_traceback);
+}
+
+PyObject* FetchedError::take_value() noexcept {
+  Py_CLEAR(m_type);
+  Py_CLEAR(m_traceback);
+  return std::exchange(m_value, nullptr);
+}
+
+void FetchedError::restore() noexcept {
+  PyErr_Restore(std::exchange(m_type, nullptr), std::exchange(m_value, nullptr), std::exchange(m_traceback, nullptr));
+}
 
 PyObject* panic_exception_type() noexcept {
   if (g_panic_type == nullptr) {
@@ -100,36 +125,27 @@ std::nullptr_t raise_current_cpp_exception() noexcept {
 }
 
 void add_argument_note(const char* parameter) noexcept {
-  PyObject* type = nullptr;
-  PyObject* value = nullptr;
-  PyObject* traceback = nullptr;
-  PyErr_Fetch(&type, &value, &traceback);
-  PyErr_NormalizeException(&type, &value, &traceback);
-  if (value != nullptr && traceback != nullptr) {
-    PyException_SetTraceback(value, traceback);
-  }
-  const bool internal = g_panic_type != nullptr && PyErr_GivenExceptionMatches(type, g_panic_type);
-  if (value != nullptr && !internal) {
+  FetchedError error;
+  const bool internal =
+      g_panic_type != nullptr && PyObject_TypeCheck(error.value(), reinterpret_cast<PyTypeObject*>(g_panic_type));
+  if (error.value() != nullptr && !internal) {
     const Ref note = Ref::steal(PyUnicode_FromFormat("while processing '%s'", parameter));
-    const Ref added = note ? Ref::steal(PyObject_CallMethod(value, "add_note", "O", note.get())) : Ref{};
+    const Ref added = note ? Ref::steal(PyObject_CallMethod(error.value(), "add_note", "O", note.get())) : Ref{};
     if (!added) {
       PyErr_Clear();
     }
   }
-  PyErr_Restore(type, value, traceback);
+  error.restore();
 }
 
 void report_unraisable(const char* format, ...) noexcept {
-  PyObject* type = nullptr;
-  PyObject* value = nullptr;
-  PyObject* traceback = nullptr;
-  PyErr_Fetch(&type, &value, &traceback);
+  FetchedError pending;
   va_list arguments;
   va_start(arguments, format);
   PyErr_FormatV(PyExc_RuntimeError, format, arguments);
   va_end(arguments);
   PyErr_WriteUnraisable(nullptr);
-  PyErr_Restore(type, value, traceback);
+  pending.restore();
 }
 
 }  // namespace brenlox_copt::python

@@ -10,6 +10,27 @@
 
 namespace brenlox_copt::python {
 
+/// The pending exception, taken out of the interpreter (normalized, its traceback attached) and owned until it is
+/// handed back with `restore`; dropped otherwise. Lets a helper run Python calls, or raise another exception, first.
+class FetchedError {
+ public:
+  FetchedError() noexcept;
+  FetchedError(const FetchedError&) = delete;
+  FetchedError& operator=(const FetchedError&) = delete;
+  ~FetchedError();
+
+  /// The exception object, or null when none was pending.
+  [[nodiscard]] PyObject* value() const noexcept { return m_value; }
+  /// Takes over the exception object (a new reference), leaving nothing to restore.
+  [[nodiscard]] PyObject* take_value() noexcept;
+  void restore() noexcept;
+
+ private:
+  PyObject* m_type = nullptr;
+  PyObject* m_value = nullptr;
+  PyObject* m_traceback = nullptr;
+};
+
 /// The internal-failure exception, type name "pyo3_runtime.PanicException", derived directly from BaseException so
 /// that `except Exception` does not swallow it. Created on first need and kept for the process; null (with the
 /// error set) only when it cannot be created.

@@ -24,7 +24,9 @@ PyObject* Model_new(PyTypeObject* /*type*/, PyObject* args, PyObject* kwargs) no
       args, kwargs, kModelNew,
       [](std::optional<Utf8Text> /*name*/, std::optional<Utf8Text> /*dll_path*/,
          std::optional<SharedInstance<EnvClass>> /*env*/,
-         std::optional<SharedInstance<EnvrConfigClass>> /*config*/) -> PyObject* { return raise_library_unavailable(); });
+         std::optional<SharedInstance<EnvrConfigClass>> /*config*/) -> PyObject* {
+        return raise_library_unavailable();
+      });
 }
 
 // add_variable(name=None, vtype=None, lb=None, ub=None)
@@ -145,12 +147,14 @@ PyMethodDef Model_methods[] = {
                     "add_constraint($self, vars, coeffs, constant, sense, rhs, name=None)\n--\n\n"),
     keywords_method("add_constraints", Model_add_constraints,
                     "add_constraints($self, fs_vars, fs_coeffs, fs_consts, senses, rhss, names=None)\n--\n\n"),
-    keywords_method("set_objective", Model_set_objective, "set_objective($self, vars, coeffs, constant, sense)\n--\n\n"),
+    keywords_method("set_objective", Model_set_objective,
+                    "set_objective($self, vars, coeffs, constant, sense)\n--\n\n"),
     no_arguments_method("update", Model_update, "update($self)\n--\n\n"),
     no_arguments_method("optimize", Model_optimize, "optimize($self)\n--\n\n"),
     keywords_method("get_var_value", Model_get_var_value, "get_var_value($self, var_id)\n--\n\n"),
     no_arguments_method("get_objective_value", Model_get_objective_value, "get_objective_value($self)\n--\n\n"),
-    keywords_method("set_optimizer_attr", Model_set_optimizer_attr, "set_optimizer_attr($self, attr, value)\n--\n\n"),
+    keywords_method("set_optimizer_attr", Model_set_optimizer_attr,
+                    "set_optimizer_attr($self, attr, value)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -48,15 +48,8 @@ Ref all_list(PyObject* module) noexcept {
 
 /// Turns a failed append to __all__ into an internal failure that names the original error.
 void raise_append_failure() noexcept {
-  PyObject* type = nullptr;
-  PyObject* value = nullptr;
-  PyObject* traceback = nullptr;
-  PyErr_Fetch(&type, &value, &traceback);
-  PyErr_NormalizeException(&type, &value, &traceback);
-  raise_panic("could not append __name__ to __all__: %S", value != nullptr ? value : Py_None);
-  Py_XDECREF(type);
-  Py_XDECREF(value);
-  Py_XDECREF(traceback);
+  const FetchedError error;
+  raise_panic("could not append __name__ to __all__: %S", error.value() != nullptr ? error.value() : Py_None);
 }
 
 bool add_class(PyObject* module, const char* name, PyTypeObject* type) noexcept {

@@ -16,6 +16,14 @@
 #include "python/kinds.hpp"
 #include "python/ref.hpp"
 
+// The per-item steps of a sequence walk must be inlined into its loop: a call per item costs as much as the
+// conversion itself.
+#if defined(__GNUC__)
+#define BRENLOX_INLINE_STEP __attribute__((always_inline))
+#else
+#define BRENLOX_INLINE_STEP
+#endif
+
 namespace brenlox_copt::python {
 
 /// The texts of a sequence argument: the strs that own the bytes, and beside them the views the backend takes as
@@ -53,6 +61,7 @@ class Rows {
 
   // Building, used by the conversion.
   void reserve_rows(std::size_t rows) { m_offsets.reserve(rows + 1); }
+  void reserve_values(std::size_t count) { m_values.reserve(count); }
   /// Makes room for a row of `length` values, growing geometrically so that rows do not each reallocate.
   void reserve_row(std::size_t length) {
     const std::size_t needed = m_values.size() + length;
@@ -80,10 +89,16 @@ void reserve_hint(Reserve&& reserve, std::size_t count) noexcept {
   }
 }
 
-/// Items whose conversion by any kind runs no Python code, so a list holding them cannot change meanwhile: they are
-/// read without taking a reference and without re-reading the list's length.
-inline bool is_plain(PyObject* item) noexcept {
-  return PyLong_CheckExact(item) || PyFloat_CheckExact(item) || PyUnicode_CheckExact(item);
+/// Whether converting `item` by Kind surely runs no Python code, so that the list holding it cannot change meanwhile:
+/// such items are read without taking a reference and without re-reading the list's length. Kinds say so with
+/// `static bool is_plain(PyObject*)`; without it no item is plain.
+template <class Kind>
+bool is_plain_item(PyObject* item) noexcept {
+  if constexpr (requires { Kind::is_plain(item); }) {
+    return Kind::is_plain(item);
+  } else {
+    return false;
+  }
 }
 
 /// Raises the error for an object that is a str or fails PySequence_Check and returns false; true otherwise.
@@ -92,17 +107,22 @@ bool accepts_as_sequence(PyObject* object) noexcept;
 /// The length PyObject_Size reports, or 0 (error cleared) when it reports none.
 std::size_t size_hint(PyObject* object) noexcept;
 
+/// For an exact list or tuple, the summed lengths of those of its items that are exact lists or tuples (0 for
+/// anything else). Reading them runs no Python code, and reserving the total up front spares the values of a
+/// sequence of sequences their growth copies.
+std::size_t nested_size_hint(PyObject* object) noexcept;
+
 /// Calls `reserve(length)` once and then `append(item)` for every item in iteration order, stopping at the first
-/// failure. Exact lists and tuples are read directly; a list is re-measured after every item whose conversion may
-/// have run Python code, so a list changed meanwhile is walked exactly as its iterator would walk it.
-template <class Reserve, class Append>
+/// failure; Item is the items' kind. Exact lists and tuples are read directly; a list is re-measured after every item
+/// whose conversion may have run Python code, so a list changed meanwhile is walked exactly as its iterator would.
+template <class Item, class Reserve, class Append>
 bool walk_sequence(PyObject* object, Reserve&& reserve, Append&& append) {
   if (PyList_CheckExact(object)) {
     Py_ssize_t length = PyList_Size(object);
     reserve_hint(reserve, static_cast<std::size_t>(length));
     for (Py_ssize_t index = 0; index < length; ++index) {
       PyObject* item = PyList_GetItem(object, index);
-      if (is_plain(item)) {
+      if (is_plain_item<Item>(item)) {
         if (!append(item)) {
           return false;
         }
@@ -183,12 +203,13 @@ struct SequenceOf {
   static bool convert(PyObject* object, Value& out) {
     if constexpr (detail::is_sequence_v<Item>) {
       using Inner = typename Item::ItemKind;
-      return detail::walk_sequence(
+      detail::reserve_hint([&](std::size_t count) { out.reserve_values(count); }, detail::nested_size_hint(object));
+      return detail::walk_sequence<Item>(
           object, [&](std::size_t rows) { out.reserve_rows(rows); },
-          [&](PyObject* row) {
-            const bool converted = detail::walk_sequence(
+          [&](PyObject* row) BRENLOX_INLINE_STEP {
+            const bool converted = detail::walk_sequence<Inner>(
                 row, [&](std::size_t length) { out.reserve_row(length); },
-                [&](PyObject* item) {
+                [&](PyObject* item) BRENLOX_INLINE_STEP {
                   typename Inner::Value value{};
                   if (!Inner::convert(item, value)) {
                     return false;
@@ -202,9 +223,9 @@ struct SequenceOf {
             return converted;
           });
     } else {
-      return detail::walk_sequence(
+      return detail::walk_sequence<Item>(
           object, [&](std::size_t length) { out.reserve(length); },
-          [&](PyObject* item) {
+          [&](PyObject* item) BRENLOX_INLINE_STEP {
             typename Item::Value value{};
             if (!Item::convert(item, value)) {
               return false;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -120,6 +121,15 @@ PyObject* Probe_pair(PyObject* self, PyObject* args, PyObject* kwargs) noexcept 
       [](const ProbeContent&, double first, Ref second) { return Py_BuildValue("(dO)", first, second.get()); });
 }
 
+constexpr auto kFailInBackend = signature("Probe.fail_in_backend()", param<Text>("message"));
+
+PyObject* Probe_fail_in_backend(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+  return call_method<ProbeClass, BorrowKind::Exclusive>(
+      self, args, kwargs, kFailInBackend, [](ProbeContent&, const Utf8Text& message) -> PyObject* {
+        return raise_backend_error(backend::BackendError::invalid_input(std::string(message.view())));
+      });
+}
+
 constexpr auto kNothing = signature("Probe.nothing()");
 
 PyObject* Probe_nothing(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
@@ -216,6 +226,7 @@ constexpr auto make_none = [](const SharedInstance<ProbeClass>&) { return Py_New
 PyMethodDef Probe_methods[] = {
     keywords_method("bind", Probe_bind, "bind($self, a, b, c, d=None, e=None)\n--\n\n"),
     keywords_method("pair", Probe_pair, "pair($self, first, second)\n--\n\n"),
+    keywords_method("fail_in_backend", Probe_fail_in_backend, "fail_in_backend($self, message)\n--\n\n"),
     keywords_method("nothing", Probe_nothing, "nothing($self)\n--\n\n"),
     no_arguments_method("touch", Probe_touch, "touch($self)\n--\n\n"),
     no_arguments_method("look", Probe_look, "look($self)\n--\n\n"),
