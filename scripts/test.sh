@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Sets everything up, then runs every test: the C++ suites through ctest, then the Python suites through pytest.
+# Sets everything up, then runs every test: the C++ suites (ctest), the wheel check, the Windows check under Wine,
+# then the Python suites (pytest).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
 cd "$root"
 .venv/bin/ctest --test-dir build --output-on-failure
+bash scripts/check-wheel.sh
+bash scripts/windows-check.sh
 exec .venv/bin/python -m pytest "$@"
