@@ -1,10 +1,11 @@
-// attribute_value.hpp: the conversion kind of set_optimizer_attr's value: a bool, a signed 64-bit integer or a
-// double, tried in that order.
+// attribute_value.hpp: the value kinds of set_optimizer_attr (a bool, a signed 64-bit integer or a double, tried in
+// that order) and of EnvrConfig.set (a str, or one of those three written as text).
 #pragma once
 
 #include <Python.h>
 
 #include <cstdint>
+#include <string>
 #include <variant>
 
 namespace brenlox_copt::python {
@@ -16,6 +17,16 @@ struct AttributeValueArg {
   using Value = std::variant<bool, std::int64_t, double>;
   static constexpr bool kNoted = false;
   static bool convert(PyObject* object, Value& out) noexcept;
+};
+
+/// A client configuration value as the text the library takes: a str unchanged, else the value of the attribute
+/// rule written out ("1"/"0" for bools, decimal integers, shortest round-trip decimals). Otherwise (an unencodable
+/// str included) TypeError "COPT environment configuration value must be str, bool, int, or float", without the
+/// argument note.
+struct ConfigValueArg {
+  using Value = std::string;
+  static constexpr bool kNoted = false;
+  static bool convert(PyObject* object, Value& out);
 };
 
 }  // namespace brenlox_copt::python

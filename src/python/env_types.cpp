@@ -2,23 +2,52 @@
 #include "python/env_types.hpp"
 
 #include <optional>
+#include <string>
+#include <utility>
 
+#include "backend/library.hpp"
+#include "python/attribute_value.hpp"
 #include "python/call.hpp"
-#include "python/pending.hpp"
 #include "python/type_cache.hpp"
 
 namespace brenlox_copt::python {
 namespace {
 
+/// A new load of the solver library; nullopt searches COPT_HOME and the fixed install directory.
+[[nodiscard]] backend::Result<backend::LibraryShare> load_library(const std::optional<Utf8Text>& dll_path) {
+  std::optional<std::string> path;
+  if (dll_path) {
+    path.emplace(dll_path->view());
+  }
+  return backend::load_library(path);
+}
+
+/// The native environment of new_environment, before it is wrapped in a record.
+[[nodiscard]] backend::Result<backend::NativeEnvironment> create_native_environment(
+    const std::optional<Utf8Text>& dll_path, const std::optional<SharedInstance<EnvrConfigClass>>& config) {
+  if (config) {
+    return backend::create_env_with_config(config->content());
+  }
+  auto library = load_library(dll_path);
+  if (!library) {
+    return std::unexpected(std::move(library.error()));
+  }
+  return backend::create_env(std::move(*library));
+}
+
 // Env(dll_path=None, config=None)
 constexpr auto kEnvNew = signature("Env.__new__()", param<Optional<Text>>("dll_path"),
                                    param<Optional<InstanceOf<EnvrConfigClass>>>("config"));
 
-PyObject* Env_new(PyTypeObject* /*type*/, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* Env_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
   return call_constructor(args, kwargs, kEnvNew,
-                          [](std::optional<Utf8Text> /*dll_path*/,
-                             std::optional<SharedInstance<EnvrConfigClass>> /*config*/) -> PyObject* {
-                            return raise_library_unavailable();
+                          [type](std::optional<Utf8Text> dll_path,
+                                 std::optional<SharedInstance<EnvrConfigClass>> config) -> PyObject* {
+                            backend::EnvironmentShare environment = new_environment(dll_path, config);
+                            if (!environment) {
+                              return nullptr;
+                            }
+                            return new_instance<EnvClass>(type, std::move(environment));
                           });
 }
 
@@ -35,20 +64,31 @@ PyType_Spec Env_spec = {"builtins.Env", sizeof(Instance<EnvClass>), 0, Py_TPFLAG
 // EnvrConfig(dll_path=None)
 constexpr auto kEnvrConfigNew = signature("EnvrConfig.__new__()", param<Optional<Text>>("dll_path"));
 
-PyObject* EnvrConfig_new(PyTypeObject* /*type*/, PyObject* args, PyObject* kwargs) noexcept {
-  return call_constructor(args, kwargs, kEnvrConfigNew, [](std::optional<Utf8Text> /*dll_path*/) -> PyObject* {
-    return raise_library_unavailable();
+PyObject* EnvrConfig_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+  return call_constructor(args, kwargs, kEnvrConfigNew, [type](std::optional<Utf8Text> dll_path) -> PyObject* {
+    auto library = load_library(dll_path);
+    if (!library) {
+      return raise_backend_error(std::move(library.error()));
+    }
+    auto config = backend::ClientConfig::create(std::move(*library));
+    if (!config) {
+      return raise_backend_error(std::move(config.error()));
+    }
+    return new_instance<EnvrConfigClass>(type, std::move(*config));
   });
 }
 
 // set(name, value)
-constexpr auto kEnvrConfigSet = signature("EnvrConfig.set()", param<Text>("name"), param<AnyObject>("value"));
+constexpr auto kEnvrConfigSet = signature("EnvrConfig.set()", param<Text>("name"), param<ConfigValueArg>("value"));
 
 PyObject* EnvrConfig_set(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return call_method<EnvrConfigClass, BorrowKind::Exclusive>(
       self, args, kwargs, kEnvrConfigSet,
-      [](EnvrConfigContent& /*config*/, Utf8Text /*name*/, Ref /*value*/) -> PyObject* {
-        return raise_library_unavailable();
+      [](backend::ClientConfig& config, Utf8Text name, const std::string& value) -> PyObject* {
+        if (auto sent = config.set(name.terminated(), backend::TerminatedText(value)); !sent) {
+          return raise_backend_error(std::move(sent.error()));
+        }
+        Py_RETURN_NONE;
       });
 }
 
@@ -76,6 +116,20 @@ PyObject* g_env_type = nullptr;
 PyObject* g_envr_config_type = nullptr;
 
 }  // namespace
+
+backend::EnvironmentShare new_environment(const std::optional<Utf8Text>& dll_path,
+                                          const std::optional<SharedInstance<EnvrConfigClass>>& config) {
+  if (config && dll_path) {
+    PyErr_SetString(PyExc_ValueError, "config cannot be provided together with dll_path");
+    return nullptr;
+  }
+  auto environment = create_native_environment(dll_path, config);
+  if (!environment) {
+    raise_backend_error(std::move(environment.error()));
+    return nullptr;
+  }
+  return backend::make_record(std::move(*environment));
+}
 
 PyTypeObject* EnvClass::type() noexcept { return cached_type(g_env_type, Env_spec); }
 

@@ -1,28 +1,36 @@
-// env_types.hpp: the Env and EnvrConfig classes: what their objects own, and their type objects.
+// env_types.hpp: the Env and EnvrConfig classes: what their objects own, their type objects, and the creation of
+// the environment a new Env or a Model without an Env lives in.
 #pragma once
 
 #include <Python.h>
 
+#include <optional>
+
+#include "backend/environment.hpp"
+#include "python/kinds.hpp"
+
 namespace brenlox_copt::python {
 
-/// What an Env object owns; it gains the environment share when the environment record is wired in.
-struct EnvContent {};
-
-/// What an EnvrConfig object owns; it gains the client configuration (with its library share) when wired in.
-struct EnvrConfigContent {};
-
+/// An Env object owns one environment share and nothing else.
 struct EnvClass {
-  using Content = EnvContent;
+  using Content = backend::EnvironmentShare;
   static constexpr const char* kName = "Env";
   static constexpr const char* kTypePath = "brenlox_copt::env::Env";
   static PyTypeObject* type() noexcept;
 };
 
+/// An EnvrConfig object owns one native client configuration with the library share that made it.
 struct EnvrConfigClass {
-  using Content = EnvrConfigContent;
+  using Content = backend::ClientConfig;
   static constexpr const char* kName = "EnvrConfig";
   static constexpr const char* kTypePath = "brenlox_copt::env::EnvConfig";
   static PyTypeObject* type() noexcept;
 };
+
+/// A new private environment: made from `config` when one is given (no library load), else after a new load of the
+/// library at `dll_path` (nullopt searches the default places). A null share with a Python error set on failure:
+/// ValueError when both are given, RuntimeError when loading or creating fails.
+[[nodiscard]] backend::EnvironmentShare new_environment(const std::optional<Utf8Text>& dll_path,
+                                                        const std::optional<SharedInstance<EnvrConfigClass>>& config);
 
 }  // namespace brenlox_copt::python

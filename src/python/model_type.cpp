@@ -1,31 +1,50 @@
 // model_type.cpp: the Model class: its constructor, its ten methods and its type object.
 #include "python/model_type.hpp"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "python/attribute_value.hpp"
 #include "python/call.hpp"
 #include "python/env_types.hpp"
-#include "python/pending.hpp"
+#include "python/model_values.hpp"
 #include "python/type_cache.hpp"
 
 namespace brenlox_copt::python {
 namespace {
+
+using backend::BackendModel;
 
 // Model(name=None, dll_path=None, env=None, config=None)
 constexpr auto kModelNew = signature("Model.__new__()", param<Optional<Text>>("name"),
                                      param<Optional<Text>>("dll_path"), param<Optional<InstanceOf<EnvClass>>>("env"),
                                      param<Optional<InstanceOf<EnvrConfigClass>>>("config"));
 
-PyObject* Model_new(PyTypeObject* /*type*/, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* Model_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+  // The name is checked for its type only; the solver never sees it.
   return call_constructor(
       args, kwargs, kModelNew,
-      [](std::optional<Utf8Text> /*name*/, std::optional<Utf8Text> /*dll_path*/,
-         std::optional<SharedInstance<EnvClass>> /*env*/,
-         std::optional<SharedInstance<EnvrConfigClass>> /*config*/) -> PyObject* {
-        return raise_library_unavailable();
+      [type](std::optional<Utf8Text> /*name*/, std::optional<Utf8Text> dll_path,
+             std::optional<SharedInstance<EnvClass>> env,
+             std::optional<SharedInstance<EnvrConfigClass>> config) -> PyObject* {
+        if (env && (dll_path || config)) {
+          PyErr_SetString(PyExc_ValueError, "env cannot be provided together with dll_path or config");
+          return nullptr;
+        }
+        backend::EnvironmentShare environment = env ? env->content() : new_environment(dll_path, config);
+        if (!environment) {
+          return nullptr;
+        }
+        auto model = BackendModel::create(std::move(environment));
+        if (!model) {
+          return raise_backend_error(std::move(model.error()));
+        }
+        // Should the object not be made, the model stays here and is released in order as usual.
+        return new_instance<ModelClass>(type, std::move(*model));
       });
 }
 
@@ -37,9 +56,15 @@ constexpr auto kAddVariable = signature("Model.add_variable()", param<Optional<T
 PyObject* Model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return call_method<ModelClass, BorrowKind::Exclusive>(
       self, args, kwargs, kAddVariable,
-      [](ModelContent& /*model*/, std::optional<Utf8Text> /*name*/, std::optional<char32_t> /*vtype*/,
-         std::optional<double> /*lb*/, std::optional<double> /*ub*/) -> PyObject* {
-        return raise_library_unavailable();
+      [](BackendModel& model, std::optional<Utf8Text> name, std::optional<char32_t> vtype, std::optional<double> lb,
+         std::optional<double> ub) -> PyObject* {
+        const std::optional<backend::TerminatedText> name_text = terminated(name);
+        const backend::VariableColumns columns{one_entry(name_text), one_entry(vtype), one_entry(lb), one_entry(ub)};
+        auto ids = model.add_variables(1, columns);
+        if (!ids) {
+          return raise_backend_error(std::move(ids.error()));
+        }
+        return PyLong_FromUnsignedLongLong(ids->first);
       });
 }
 
@@ -52,9 +77,17 @@ constexpr auto kAddVariables =
 PyObject* Model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return call_method<ModelClass, BorrowKind::Exclusive>(
       self, args, kwargs, kAddVariables,
-      [](ModelContent& /*model*/, std::uint64_t /*n*/, std::optional<TextList> /*names*/,
-         std::optional<std::vector<char32_t>> /*vtypes*/, std::optional<std::vector<double>> /*lbs*/,
-         std::optional<std::vector<double>> /*ubs*/) -> PyObject* { return raise_library_unavailable(); });
+      [](BackendModel& model, std::uint64_t n, std::optional<TextList> names,
+         std::optional<std::vector<char32_t>> vtypes, std::optional<std::vector<double>> lbs,
+         std::optional<std::vector<double>> ubs) -> PyObject* {
+        const backend::VariableColumns columns{all_entries(names), all_entries(vtypes), all_entries(lbs),
+                                               all_entries(ubs)};
+        auto ids = model.add_variables(n, columns);
+        if (!ids) {
+          return raise_backend_error(std::move(ids.error()));
+        }
+        return id_list(*ids);
+      });
 }
 
 // add_constraint(vars, coeffs, constant, sense, rhs, name=None)
@@ -66,9 +99,20 @@ constexpr auto kAddConstraint =
 PyObject* Model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return call_method<ModelClass, BorrowKind::Exclusive>(
       self, args, kwargs, kAddConstraint,
-      [](ModelContent& /*model*/, std::vector<std::uint64_t> /*vars*/, std::vector<double> /*coeffs*/,
-         double /*constant*/, char32_t /*sense*/, double /*rhs*/, std::optional<Utf8Text> /*name*/) -> PyObject* {
-        return raise_library_unavailable();
+      [](BackendModel& model, std::vector<std::uint64_t> vars, std::vector<double> coeffs, double constant,
+         char32_t sense, double rhs, std::optional<Utf8Text> name) -> PyObject* {
+        if (!check_length("coefficients", coeffs.size(), vars.size())) {
+          return nullptr;
+        }
+        const std::optional<backend::ConstraintSet> set = constraint_set(sense, rhs);
+        if (!set) {
+          return nullptr;
+        }
+        auto id = model.add_constraint({vars, coeffs, constant}, *set, terminated(name));
+        if (!id) {
+          return raise_backend_error(std::move(id.error()));
+        }
+        return PyLong_FromUnsignedLongLong(*id);
       });
 }
 
@@ -79,12 +123,50 @@ constexpr auto kAddConstraints =
               param<SequenceOf<Character>>("senses"), param<SequenceOf<Number>>("rhss"),
               param<Optional<SequenceOf<Text>>>("names"));
 
+/// The counts of the per-row arguments against the number of rows, in argument order.
+[[nodiscard]] bool check_row_counts(std::size_t rows, const Rows<double>& fs_coeffs,
+                                    const std::vector<double>& fs_consts, const std::vector<char32_t>& senses,
+                                    const std::vector<double>& rhss, const std::optional<TextList>& names) {
+  return check_length("constraint coefficient rows", fs_coeffs.size(), rows) &&
+         check_length("constraint constants", fs_consts.size(), rows) &&
+         check_length("constraint senses", senses.size(), rows) &&
+         check_length("constraint right-hand sides", rhss.size(), rows) &&
+         (!names || check_length("constraint names", names->size(), rows));
+}
+
 PyObject* Model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return call_method<ModelClass, BorrowKind::Exclusive>(
       self, args, kwargs, kAddConstraints,
-      [](ModelContent& /*model*/, Rows<std::uint64_t> /*fs_vars*/, Rows<double> /*fs_coeffs*/,
-         std::vector<double> /*fs_consts*/, std::vector<char32_t> /*senses*/, std::vector<double> /*rhss*/,
-         std::optional<TextList> /*names*/) -> PyObject* { return raise_library_unavailable(); });
+      [](BackendModel& model, Rows<std::uint64_t> fs_vars, Rows<double> fs_coeffs, std::vector<double> fs_consts,
+         std::vector<char32_t> senses, std::vector<double> rhss, std::optional<TextList> names) -> PyObject* {
+        const std::size_t rows = fs_vars.size();
+        if (!check_row_counts(rows, fs_coeffs, fs_consts, senses, rhss, names)) {
+          return nullptr;
+        }
+        // Every row's length before any sense, whatever their positions.
+        for (std::size_t row = 0; row < rows; ++row) {
+          if (!check_length("constraint coefficients", fs_coeffs[row].size(), fs_vars[row].size())) {
+            return nullptr;
+          }
+        }
+        std::vector<backend::ConstraintSet> sets;
+        sets.reserve(rows);
+        for (std::size_t row = 0; row < rows; ++row) {
+          const std::optional<backend::ConstraintSet> set = constraint_set(senses[row], rhss[row]);
+          if (!set) {
+            return nullptr;
+          }
+          sets.push_back(*set);
+        }
+        // Equal row lengths make both flat value arrays share fs_vars' offsets, so they go to the backend as they are.
+        const backend::ConstraintBatch batch{fs_vars.values(), fs_coeffs.values(), fs_vars.offsets(),
+                                             fs_consts,        sets,               all_entries(names)};
+        auto ids = model.add_constraints(batch);
+        if (!ids) {
+          return raise_backend_error(std::move(ids.error()));
+        }
+        return id_list(*ids);
+      });
 }
 
 // set_objective(vars, coeffs, constant, sense)
@@ -95,20 +177,39 @@ constexpr auto kSetObjective =
 PyObject* Model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return call_method<ModelClass, BorrowKind::Exclusive>(
       self, args, kwargs, kSetObjective,
-      [](ModelContent& /*model*/, std::vector<std::uint64_t> /*vars*/, std::vector<double> /*coeffs*/,
-         double /*constant*/, std::int32_t /*sense*/) -> PyObject* { return raise_library_unavailable(); });
+      [](BackendModel& model, std::vector<std::uint64_t> vars, std::vector<double> coeffs, double constant,
+         std::int32_t sense) -> PyObject* {
+        if (!check_length("objective coefficients", coeffs.size(), vars.size())) {
+          return nullptr;
+        }
+        // 1 maximizes; every other value minimizes.
+        const auto objective_sense = sense == 1 ? backend::ObjectiveSense::Maximize : backend::ObjectiveSense::Minimize;
+        if (auto set = model.set_objective({vars, coeffs, constant}, objective_sense); !set) {
+          return raise_backend_error(std::move(set.error()));
+        }
+        Py_RETURN_NONE;
+      });
 }
 
 // update()
 PyObject* Model_update(PyObject* self, PyObject* /*unused*/) noexcept {
-  return call_method<ModelClass, BorrowKind::Exclusive>(
-      self, [](ModelContent& /*model*/) -> PyObject* { return raise_library_unavailable(); });
+  return call_method<ModelClass, BorrowKind::Exclusive>(self, [](BackendModel& model) -> PyObject* {
+    if (auto updated = model.update(); !updated) {
+      return raise_backend_error(std::move(updated.error()));
+    }
+    Py_RETURN_NONE;
+  });
 }
 
 // optimize()
 PyObject* Model_optimize(PyObject* self, PyObject* /*unused*/) noexcept {
-  return call_method<ModelClass, BorrowKind::Exclusive>(
-      self, [](ModelContent& /*model*/) -> PyObject* { return raise_library_unavailable(); });
+  return call_method<ModelClass, BorrowKind::Exclusive>(self, [](BackendModel& model) -> PyObject* {
+    auto code = model.optimize();
+    if (!code) {
+      return raise_backend_error(std::move(code.error()));
+    }
+    return PyLong_FromUnsignedLong(*code);
+  });
 }
 
 // get_var_value(var_id)
@@ -117,13 +218,15 @@ constexpr auto kGetVarValue = signature("Model.get_var_value()", param<UnsignedI
 PyObject* Model_get_var_value(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return call_method<ModelClass, BorrowKind::Shared>(
       self, args, kwargs, kGetVarValue,
-      [](const ModelContent& /*model*/, std::uint64_t /*var_id*/) -> PyObject* { return raise_library_unavailable(); });
+      [](const BackendModel& model, std::uint64_t var_id) -> PyObject* {
+        return float_or_none(model.get_var_value(var_id));
+      });
 }
 
 // get_objective_value()
 PyObject* Model_get_objective_value(PyObject* self, PyObject* /*unused*/) noexcept {
   return call_method<ModelClass, BorrowKind::Shared>(
-      self, [](const ModelContent& /*model*/) -> PyObject* { return raise_library_unavailable(); });
+      self, [](const BackendModel& model) -> PyObject* { return float_or_none(model.get_objective_value()); });
 }
 
 // set_optimizer_attr(attr, value)
@@ -133,8 +236,11 @@ constexpr auto kSetOptimizerAttr =
 PyObject* Model_set_optimizer_attr(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return call_method<ModelClass, BorrowKind::Exclusive>(
       self, args, kwargs, kSetOptimizerAttr,
-      [](ModelContent& /*model*/, Utf8Text /*attr*/, AttributeValueArg::Value /*value*/) -> PyObject* {
-        return raise_library_unavailable();
+      [](BackendModel& model, Utf8Text attr, AttributeValueArg::Value value) -> PyObject* {
+        if (auto set = model.set_optimizer_attr(optimizer_attribute(attr), value); !set) {
+          return raise_backend_error(std::move(set.error()));
+        }
+        Py_RETURN_NONE;
       });
 }
 

@@ -3,13 +3,13 @@
 
 #include <Python.h>
 
+#include "backend/model.hpp"
+
 namespace brenlox_copt::python {
 
-/// What a Model object owns; it becomes the BackendModel when the backend is wired in.
-struct ModelContent {};
-
+/// A Model object owns one BackendModel: its native problem with the environment and library shares behind it.
 struct ModelClass {
-  using Content = ModelContent;
+  using Content = backend::BackendModel;
   static constexpr const char* kName = "Model";
   static constexpr const char* kTypePath = "brenlox_copt::model::Model";
   static PyTypeObject* type() noexcept;

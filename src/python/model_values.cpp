@@ -1,0 +1,67 @@
+// model_values.cpp: sense characters, attribute names, length checks and the Python form of ids and values.
+#include "python/model_values.hpp"
+
+#include "python/ref.hpp"
+
+namespace brenlox_copt::python {
+
+bool check_length(const char* label, std::size_t actual, std::size_t expected) noexcept {
+  if (actual == expected) {
+    return true;
+  }
+  PyErr_Format(PyExc_ValueError, "%s has length %zu, expected %zu", label, actual, expected);
+  return false;
+}
+
+std::optional<backend::ConstraintSet> constraint_set(char32_t sense, double rhs) noexcept {
+  using Kind = backend::ConstraintSet::Kind;
+  switch (sense) {
+    case U'<':
+      return backend::ConstraintSet{Kind::LessThan, rhs};
+    case U'=':
+      return backend::ConstraintSet{Kind::EqualTo, rhs};
+    case U'>':
+      return backend::ConstraintSet{Kind::GreaterThan, rhs};
+    default:
+      // The character came out of a str, so it is a code point the message can hold.
+      PyErr_Format(PyExc_ValueError, "invalid sense character: %c", static_cast<int>(sense));
+      return std::nullopt;
+  }
+}
+
+backend::OptimizerAttribute optimizer_attribute(const Utf8Text& name) noexcept {
+  if (name.view() == "Silent") {
+    return {backend::OptimizerAttribute::Silent{}};
+  }
+  if (name.view() == "TimeLimit") {
+    return {backend::OptimizerAttribute::TimeLimit{}};
+  }
+  return {backend::OptimizerAttribute::Raw{name.terminated()}};
+}
+
+PyObject* id_list(backend::IdRange ids) noexcept {
+  Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(ids.count)));
+  if (!list) {
+    return nullptr;
+  }
+  for (std::uint64_t i = 0; i < ids.count; ++i) {
+    PyObject* id = PyLong_FromUnsignedLongLong(ids.first + i);
+    if (id == nullptr) {
+      return nullptr;
+    }
+    // Steals the new reference, also when it fails.
+    if (PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), id) != 0) {
+      return nullptr;
+    }
+  }
+  return list.release();
+}
+
+PyObject* float_or_none(std::optional<double> value) noexcept {
+  if (!value) {
+    Py_RETURN_NONE;
+  }
+  return PyFloat_FromDouble(*value);
+}
+
+}  // namespace brenlox_copt::python

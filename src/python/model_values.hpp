@@ -1,0 +1,67 @@
+// model_values.hpp: what the Model methods make of their converted arguments (the backend's views, constraint sets
+// from sense characters, optimizer attributes from names) and of the backend's answers (ids, values).
+#pragma once
+
+#include <Python.h>
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "backend/model.hpp"
+#include "python/kinds.hpp"
+#include "python/sequence.hpp"
+
+namespace brenlox_copt::python {
+
+/// The text's bytes as the backend takes them; valid while `text` lives.
+[[nodiscard]] inline std::optional<backend::TerminatedText> terminated(const std::optional<Utf8Text>& text) noexcept {
+  if (!text) {
+    return std::nullopt;
+  }
+  return text->terminated();
+}
+
+/// A present value as a list of one entry, pointing into `value`.
+template <class T>
+[[nodiscard]] std::optional<std::span<const T>> one_entry(const std::optional<T>& value) noexcept {
+  if (!value) {
+    return std::nullopt;
+  }
+  return std::span<const T>(&*value, 1);
+}
+
+/// A present list as a view of its entries.
+template <class T>
+[[nodiscard]] std::optional<std::span<const T>> all_entries(const std::optional<std::vector<T>>& values) noexcept {
+  if (!values) {
+    return std::nullopt;
+  }
+  return std::span<const T>(*values);
+}
+
+[[nodiscard]] inline std::optional<std::span<const backend::TerminatedText>> all_entries(
+    const std::optional<TextList>& texts) noexcept {
+  if (!texts) {
+    return std::nullopt;
+  }
+  return texts->views();
+}
+
+/// False with ValueError "{label} has length {actual}, expected {expected}" when the lengths differ.
+[[nodiscard]] bool check_length(const char* label, std::size_t actual, std::size_t expected) noexcept;
+
+/// '<', '=' or '>' with the right-hand side; anything else: nullopt with ValueError "invalid sense character: {c}".
+[[nodiscard]] std::optional<backend::ConstraintSet> constraint_set(char32_t sense, double rhs) noexcept;
+
+/// "Silent" and "TimeLimit" exactly; any other name is a raw solver parameter, pointing into `name`.
+[[nodiscard]] backend::OptimizerAttribute optimizer_attribute(const Utf8Text& name) noexcept;
+
+/// A new list of the range's ids as ints.
+[[nodiscard]] PyObject* id_list(backend::IdRange ids) noexcept;
+
+/// A float, or None when absent.
+[[nodiscard]] PyObject* float_or_none(std::optional<double> value) noexcept;
+
+}  // namespace brenlox_copt::python
