@@ -23,8 +23,9 @@ class Index:
 
 @pytest.fixture(autouse=True)
 def collect_models():
-    """A test's frame and the exception it caught refer to each other; collecting that cycle after each test deletes
-    the test's model, so that the next test sees only its own problem in the solver."""
+    """A test's frame and the exception it caught refer to each other, which keeps the test's model alive; collecting
+    such cycles around each test leaves the solver holding only the problem of the test that runs."""
+    gc.collect()
     yield
     gc.collect()
 
