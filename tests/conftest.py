@@ -1,5 +1,6 @@
 """Fixtures shared by every test suite."""
 
+import gc
 import os
 
 import pytest
@@ -28,9 +29,14 @@ def standin_copt_home():
 
 @pytest.fixture
 def standin():
-    """The stand-in's controls and log (the module tests.support.standin), reset before and after the test."""
+    """The stand-in's controls and log (the module tests.support.standin), reset before and after the test.
+
+    Garbage is collected first: a test's frame and the exception it caught refer to each other, which keeps that
+    test's models alive, and their late release would otherwise land in the next test's log."""
+    gc.collect()
     _standin.reset()
     yield _standin
+    gc.collect()
     _standin.reset()
 
 

@@ -1,7 +1,6 @@
 """Model.add_constraint and Model.add_constraints on the stand-in solver: the compressed rows that reach COPT_AddRows,
 every refusal in its order, and what a refused batch leaves behind."""
 
-import gc
 import math
 
 import pytest
@@ -12,15 +11,6 @@ import brenlox_copt
 
 INF, NAN = math.inf, math.nan
 CODE_6_TEXT = "an argument value is invalid (type, bound, coefficient, constant or sense)"
-
-
-@pytest.fixture(autouse=True)
-def collect_models():
-    """A test's frame and the exception it caught refer to each other, which keeps the test's model alive; collecting
-    such cycles around each test leaves the solver holding only the problem of the test that runs."""
-    gc.collect()
-    yield
-    gc.collect()
 
 
 @pytest.fixture

@@ -1,7 +1,6 @@
 """Model.set_objective on the stand-in solver: the three calls that replace the objective, the refusals, the partial
 outcome of a failing call; and a whole model built from Python as the solver sees it."""
 
-import gc
 import math
 
 import pytest
@@ -19,15 +18,6 @@ class Index:
 
     def __index__(self):
         return self.value
-
-
-@pytest.fixture(autouse=True)
-def collect_models():
-    """A test's frame and the exception it caught refer to each other, which keeps the test's model alive; collecting
-    such cycles around each test leaves the solver holding only the problem of the test that runs."""
-    gc.collect()
-    yield
-    gc.collect()
 
 
 @pytest.fixture
