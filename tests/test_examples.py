@@ -1,0 +1,39 @@
+"""The example programs run as a user would run them, and solve their models to the known optima."""
+
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+
+EXAMPLES = Path(__file__).resolve().parents[1] / "examples"
+
+
+def run_example(name: str, *args: str) -> str:
+    completed = subprocess.run(
+        [sys.executable, str(EXAMPLES / name), *args], capture_output=True, text=True, timeout=300, check=False
+    )
+    assert completed.returncode == 0, completed.stderr
+    return completed.stdout
+
+
+@pytest.mark.parametrize(
+    "name, expected",
+    [
+        ("production_plan.py", "production plan: result code 1, profit 2350.00"),
+        ("knapsack.py", "knapsack: result code 1, value 270, items [0, 1, 3, 4]"),
+        ("demo.py", "knapsack (MIP): result code 1, objective 270.0000, items [0, 1, 3, 4]"),
+    ],
+)
+def test_example_prints_the_known_optimum(name, expected):
+    assert expected in run_example(name).splitlines()
+
+
+def test_mps_example_solves_a_file(tmp_path):
+    mps = tmp_path / "tiny.mps"
+    mps.write_text(
+        "NAME TINY\nROWS\n N COST\n G DEMAND\n L CAP\nCOLUMNS\n"
+        "    X COST 2 DEMAND 1\n    X CAP 1\n    Y COST 3 DEMAND 1\nRHS\n    RHS DEMAND 4 CAP 3\n"
+        "BOUNDS\n UP BND Y 10\nENDATA\n"
+    )
+    assert run_example("solve_mps.py", str(mps)).strip() == f"{mps}: result code 1, objective 9.0"
