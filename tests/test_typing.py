@@ -1,0 +1,35 @@
+"""The installed stub package matches the module (stubtest) and types a program using every method (mypy --strict)."""
+
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[1]
+USAGE = ROOT / "tests" / "typing" / "usage.py"
+# Under build/ so the cache stays out of the source tree and survives between runs.
+MYPY_CACHE = ROOT / "build" / "mypy-cache"
+
+
+def run(*args: str) -> subprocess.CompletedProcess[str]:
+    return subprocess.run([sys.executable, *args], capture_output=True, text=True, timeout=600, check=False, cwd=ROOT)
+
+
+@pytest.mark.parametrize(
+    "command",
+    [
+        ("-m", "mypy.stubtest", "brenlox_copt"),
+        ("-m", "mypy", "--strict", "--cache-dir", str(MYPY_CACHE), str(USAGE)),
+    ],
+    ids=["stubtest", "mypy-strict"],
+)
+def test_type_checker_accepts_the_stubs(command):
+    completed = run(*command)
+    assert completed.returncode == 0, completed.stdout + completed.stderr
+
+
+def test_typed_usage_runs_on_the_solver():
+    completed = run(str(USAGE))
+    assert completed.returncode == 0, completed.stderr
+    assert completed.stdout.split() == ["6.5", "0.0"]
