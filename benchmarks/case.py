@@ -1,0 +1,252 @@
+"""One benchmark case in its own process: builds one model's input lists, runs one arm on them for several
+repetitions and prints the seconds of each timed phase as JSON on its last line of output.
+
+    python benchmarks/case.py <arm> <model> <size> <repetitions>
+
+Arms: ours (the module, stand-in in its discard mode: the binding's own cost), floor (the conversion floor),
+highspy_lists, highspy_numpy, e2e_ours (the module on the stand-in that stores the problem), memory (peak extra
+memory of one add_constraints call)."""
+
+from __future__ import annotations
+
+import ctypes
+import gc
+import json
+import os
+import sys
+import time
+from collections.abc import Callable
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+sys.path.insert(0, str(HERE.parent / "tests"))
+
+import models  # noqa: E402
+
+
+def timed(call: Callable[[], object]) -> float:
+    gc.collect()
+    gc.disable()
+    try:
+        start = time.perf_counter()
+        call()
+        return time.perf_counter() - start
+    finally:
+        gc.enable()
+
+
+def repeat(repetitions: int, phases: Callable[[], dict[str, Callable[[], object]]]) -> dict[str, list[float]]:
+    """Runs the phases `repetitions` times in order, each time on fresh objects made by `phases()` (not timed)."""
+    times: dict[str, list[float]] = {}
+    for _ in range(repetitions):
+        for name, call in phases().items():
+            times.setdefault(name, []).append(timed(call))
+    return times
+
+
+def standin(discard: bool):
+    from support import standin as controls
+
+    controls.load_state()
+    os.environ["COPT_HOME"] = str(controls.home())
+    controls.reset()
+    controls.set_logging(False)
+    controls.set_discard(discard)
+    return controls
+
+
+def ours(model: models.Model, kind: str, repetitions: int, discard: bool = True) -> dict[str, list[float]]:
+    standin(discard)
+    import brenlox_copt
+
+    m = model
+
+    def lp_phases() -> dict[str, Callable[[], object]]:
+        target = brenlox_copt.Model()
+        phases = {
+            "vars": lambda: target.add_variables(m.n_vars, lbs=m.lbs, ubs=m.ubs),
+            "rows": lambda: target.add_constraints(m.fs_vars, m.fs_coeffs, m.fs_consts, m.senses, m.rhss),
+        }
+        if not discard:
+            phases["objective"] = lambda: target.set_objective(m.objective[0], m.objective[1], 0.0, 0)
+        return phases
+
+    def mip_phases() -> dict[str, Callable[[], object]]:
+        target = brenlox_copt.Model()
+        return {
+            "names": lambda: target.add_variables(m.n_vars, names=m.names),
+            "vars": lambda: target.add_variables(m.n_vars, vtypes=m.vtypes, lbs=m.lbs, ubs=m.ubs),
+            "rows": lambda: target.add_constraints(
+                m.fs_vars, m.fs_coeffs, m.fs_consts, m.senses, m.rhss, m.row_names
+            ),
+        }
+
+    def single_phases() -> dict[str, Callable[[], object]]:
+        target = brenlox_copt.Model()
+
+        def add_variable_loop() -> None:
+            add_variable = target.add_variable
+            for _ in m.lbs:
+                add_variable()
+
+        def add_constraint_loop() -> None:
+            add_constraint = target.add_constraint
+            for variables, coefficients in zip(m.fs_vars, m.fs_coeffs):
+                add_constraint(variables, coefficients, 0.0, "<", 1.0)
+
+        return {
+            "add_variable": add_variable_loop,
+            "add_constraint": add_constraint_loop,
+            "rows": lambda: target.add_constraints(m.fs_vars, m.fs_coeffs, m.fs_consts, m.senses, m.rhss),
+        }
+
+    phases = {"mip": mip_phases, "single": single_phases}.get(kind, lp_phases)
+    return repeat(repetitions, phases)
+
+
+def floor(model: models.Model, kind: str, repetitions: int) -> dict[str, list[float]]:
+    sys.path.insert(0, str(build_dir() / "benchmarks"))
+    import brenlox_bench_floor as f
+
+    m = model
+
+    def rows() -> None:
+        f.id_rows(m.fs_vars)
+        f.number_rows(m.fs_coeffs)
+        f.numbers(m.fs_consts)
+        f.characters(m.senses)
+        f.numbers(m.rhss)
+        if m.row_names is not None:
+            f.texts(m.row_names)
+
+    def variables() -> None:
+        if m.vtypes is not None:
+            f.characters(m.vtypes)
+        f.numbers(m.lbs)
+        f.numbers(m.ubs)
+
+    def phases() -> dict[str, Callable[[], object]]:
+        if kind == "mip":
+            return {"names": lambda: f.texts(m.names), "vars": variables, "rows": rows}
+        return {"vars": variables, "rows": rows}
+
+    return repeat(repetitions, phases)
+
+
+def highspy_arm(model: models.Model, kind: str, repetitions: int, numpy_arrays: bool) -> dict[str, list[float]]:
+    import highspy
+    import numpy as np
+
+    m = model
+    starts, indices, values, lower, upper = models.csr(m)
+    lbs, ubs = m.lbs, m.ubs
+    integer_columns = list(range(m.n_vars))
+    integrality = [1] * m.n_vars  # HighsVarType.kInteger
+    if numpy_arrays:
+        starts, indices, integer_columns = (np.asarray(v, dtype=np.int32) for v in (starts, indices, integer_columns))
+        values, lower, upper, lbs, ubs = (np.asarray(v, dtype=np.float64) for v in (values, lower, upper, lbs, ubs))
+        integrality = np.asarray(integrality, dtype=np.uint8)
+    rows, nnz = len(m.fs_vars), m.nnz
+
+    def new_highs():
+        solver = highspy.Highs()
+        solver.setOptionValue("output_flag", False)
+        return solver
+
+    def phases() -> dict[str, Callable[[], object]]:
+        solver = new_highs()
+        add_rows = lambda: solver.addRows(rows, lower, upper, nnz, starts, indices, values)  # noqa: E731
+        if kind == "single":
+            infinity = models.INF
+
+            def add_variable_loop() -> None:
+                for _ in m.lbs:
+                    solver.addVar(0.0, infinity)
+
+            def add_row_loop() -> None:
+                for variables, coefficients in zip(m.fs_vars, m.fs_coeffs):
+                    solver.addRow(-infinity, 1.0, 2, variables, coefficients)
+
+            return {"add_variable": add_variable_loop, "add_constraint": add_row_loop, "rows": add_rows}
+        if kind == "mip":
+
+            def add_names() -> None:
+                solver.addVars(m.n_vars, lbs, ubs)
+                for column, name in enumerate(m.names):
+                    solver.passColName(column, name)
+
+            def add_typed_variables() -> None:
+                solver.addVars(m.n_vars, lbs, ubs)
+                solver.changeColsIntegrality(m.n_vars, integer_columns, integrality)
+
+            def add_named_rows() -> None:
+                solver.addRows(rows, lower, upper, nnz, starts, indices, values)
+                for row, name in enumerate(m.row_names):
+                    solver.passRowName(row, name)
+
+            phases = {"vars": add_typed_variables, "rows": add_named_rows}
+            if not numpy_arrays:
+                phases = {"names": add_names, **phases}
+            return phases
+        return {"vars": lambda: solver.addVars(m.n_vars, lbs, ubs), "rows": add_rows}
+
+    return repeat(repetitions, phases)
+
+
+def status_kib(field: str) -> int:
+    for line in Path("/proc/self/status").read_text().splitlines():
+        if line.startswith(field + ":"):
+            return int(line.split()[1])
+    raise RuntimeError(f"no {field} in /proc/self/status")
+
+
+def memory(model: models.Model, repetitions: int) -> dict[str, object]:
+    """Peak extra resident memory of one add_constraints call, as the kernel's high-water mark (reset just before the
+    call) above the resident size before it. The id list the call returns is measured apart: what stays resident."""
+    standin(discard=True)
+    import brenlox_copt
+
+    m = model
+    libc = ctypes.CDLL(None)
+    peaks, results = [], []
+    for _ in range(repetitions):
+        target = brenlox_copt.Model()
+        target.add_variables(m.n_vars)
+        gc.collect()
+        libc.malloc_trim(0)
+        before = status_kib("VmRSS")
+        Path("/proc/self/clear_refs").write_text("5")
+        ids = target.add_constraints(m.fs_vars, m.fs_coeffs, m.fs_consts, m.senses, m.rhss)
+        peaks.append((status_kib("VmHWM") - before) * 1024)
+        libc.malloc_trim(0)
+        results.append((status_kib("VmRSS") - before) * 1024)
+        del ids, target
+    return {"peak_bytes": peaks, "result_bytes": results}
+
+
+def build_dir() -> Path:
+    return Path(os.environ.get("BRENLOX_BUILD_DIR") or HERE.parent / "build")
+
+
+def main() -> None:
+    arm, kind, size, repetitions = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+    model = models.BUILDERS[kind](size)
+    counts = {"vars": model.n_vars, "rows": len(model.fs_vars), "nnz": model.nnz}
+    if arm == "memory":
+        result: dict[str, object] = memory(model, repetitions)
+    elif arm == "ours":
+        result = {"phases": ours(model, kind, repetitions)}
+    elif arm == "e2e_ours":
+        result = {"phases": ours(model, kind, repetitions, discard=False), "checksum": models.checksum(model)}
+    elif arm == "floor":
+        result = {"phases": floor(model, kind, repetitions)}
+    elif arm in ("highspy_lists", "highspy_numpy"):
+        result = {"phases": highspy_arm(model, kind, repetitions, numpy_arrays=arm == "highspy_numpy")}
+    else:
+        raise SystemExit(f"unknown arm {arm!r}")
+    print(json.dumps({**result, "counts": counts}))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,158 @@
+// floor_module.cpp: the conversion floor, a benchmark-only module that reads Python lists into C++ vectors with the
+// limited-API calls brenlox_copt uses for exact lists, and does nothing else: the limit of any list-based binding.
+#include <Python.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+/// False with TypeError unless `object` is an exact list; the floor reads nothing else.
+bool require_list(PyObject* object) noexcept {
+  if (PyList_CheckExact(object)) {
+    return true;
+  }
+  PyErr_SetString(PyExc_TypeError, "the conversion floor reads exact lists only");
+  return false;
+}
+
+bool read_id(PyObject* item, std::vector<std::uint64_t>& out) {
+  const unsigned long long value = PyLong_AsUnsignedLongLong(item);
+  if (value == static_cast<unsigned long long>(-1) && PyErr_Occurred() != nullptr) {
+    return false;
+  }
+  out.push_back(value);
+  return true;
+}
+
+bool read_number(PyObject* item, std::vector<double>& out) {
+  const double value = PyFloat_AsDouble(item);
+  if (value == -1.0 && PyErr_Occurred() != nullptr) {
+    return false;
+  }
+  out.push_back(value);
+  return true;
+}
+
+bool read_text(PyObject* item, std::vector<std::string_view>& out) {
+  Py_ssize_t size = 0;
+  const char* data = PyUnicode_AsUTF8AndSize(item, &size);
+  if (data == nullptr) {
+    return false;
+  }
+  out.emplace_back(data, static_cast<std::size_t>(size));
+  return true;
+}
+
+bool read_character(PyObject* item, std::vector<char32_t>& out) {
+  if (PyUnicode_GetLength(item) != 1) {
+    PyErr_SetString(PyExc_ValueError, "expected a string of length 1");
+    return false;
+  }
+  const Py_UCS4 code_point = PyUnicode_ReadChar(item, 0);
+  if (code_point == static_cast<Py_UCS4>(-1) && PyErr_Occurred() != nullptr) {
+    return false;
+  }
+  out.push_back(static_cast<char32_t>(code_point));
+  return true;
+}
+
+/// A flat list: one vector sized up front, one read per item.
+template <class T, bool (*kRead)(PyObject*, std::vector<T>&)>
+PyObject* read_flat(PyObject* /*module*/, PyObject* list) noexcept {
+  try {
+    if (!require_list(list)) {
+      return nullptr;
+    }
+    const Py_ssize_t length = PyList_Size(list);
+    std::vector<T> values;
+    values.reserve(static_cast<std::size_t>(length));
+    for (Py_ssize_t index = 0; index < length; ++index) {
+      if (!kRead(PyList_GetItem(list, index), values)) {
+        return nullptr;
+      }
+    }
+    return PyLong_FromSize_t(values.size());
+  } catch (...) {
+    return PyErr_NoMemory();
+  }
+}
+
+/// A list of lists: all values in one vector sized from the rows' summed lengths, plus the row offsets.
+template <class T, bool (*kRead)(PyObject*, std::vector<T>&)>
+PyObject* read_rows(PyObject* /*module*/, PyObject* rows) noexcept {
+  try {
+    if (!require_list(rows)) {
+      return nullptr;
+    }
+    const Py_ssize_t count = PyList_Size(rows);
+    std::size_t total = 0;
+    for (Py_ssize_t row = 0; row < count; ++row) {
+      PyObject* items = PyList_GetItem(rows, row);
+      if (!require_list(items)) {
+        return nullptr;
+      }
+      total += static_cast<std::size_t>(PyList_Size(items));
+    }
+    std::vector<T> values;
+    values.reserve(total);
+    std::vector<std::size_t> offsets;
+    offsets.reserve(static_cast<std::size_t>(count) + 1);
+    offsets.push_back(0);
+    for (Py_ssize_t row = 0; row < count; ++row) {
+      PyObject* items = PyList_GetItem(rows, row);
+      const Py_ssize_t length = PyList_Size(items);
+      for (Py_ssize_t index = 0; index < length; ++index) {
+        if (!kRead(PyList_GetItem(items, index), values)) {
+          return nullptr;
+        }
+      }
+      offsets.push_back(values.size());
+    }
+    return PyLong_FromSize_t(values.size());
+  } catch (...) {
+    return PyErr_NoMemory();
+  }
+}
+
+/// The memcpy baseline of the buffer fast path: copies a buffer's bytes into a new array.
+PyObject* copy_buffer(PyObject* /*module*/, PyObject* object) noexcept {
+  Py_buffer view;
+  if (PyObject_GetBuffer(object, &view, PyBUF_C_CONTIGUOUS) != 0) {
+    return nullptr;
+  }
+  const auto size = static_cast<std::size_t>(view.len);
+  auto copy = std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[size]);
+  if (copy) {
+    std::memcpy(copy.get(), view.buf, size);
+  }
+  PyBuffer_Release(&view);
+  if (!copy) {
+    return PyErr_NoMemory();
+  }
+  return PyLong_FromSize_t(size);
+}
+
+PyMethodDef floor_methods[] = {
+    {"ids", read_flat<std::uint64_t, read_id>, METH_O, "Reads a list of ints; returns the count."},
+    {"numbers", read_flat<double, read_number>, METH_O, "Reads a list of numbers; returns the count."},
+    {"texts", read_flat<std::string_view, read_text>, METH_O, "Reads a list of strs as UTF-8; returns the count."},
+    {"characters", read_flat<char32_t, read_character>, METH_O, "Reads a list of one-character strs."},
+    {"id_rows", read_rows<std::uint64_t, read_id>, METH_O, "Reads a list of lists of ints; returns the count."},
+    {"number_rows", read_rows<double, read_number>, METH_O, "Reads a list of lists of numbers."},
+    {"copy_buffer", copy_buffer, METH_O, "Copies a C-contiguous buffer's bytes; returns the byte count."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyModuleDef floor_module = {
+    PyModuleDef_HEAD_INIT, "brenlox_bench_floor", "The conversion floor of the benchmarks.", 0, floor_methods,
+    nullptr,               nullptr,                nullptr,                                  nullptr,
+};
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit_brenlox_bench_floor() { return PyModuleDef_Init(&floor_module); }

@@ -1,0 +1,276 @@
+"""Builds the same models through every arm, one process per case and several repetitions each, and prints a table
+of nanoseconds per nonzero (per variable, per name, per call) with the median and the minimum, then the ratios the
+goals are judged by, all measured in this one run.
+
+    python benchmarks/run.py            # the full sizes (classic LP at N = 250, 500, 1000: 0.25M to 4M nonzeros)
+    python benchmarks/run.py --smoke    # tiny sizes, every arm, a few seconds (CI: it only has to keep working)
+
+Needs a development build (bash scripts/build.sh: the module, the stand-in solver, the floor module and the C++
+baseline) and benchmarks/requirements.txt; benchmarks/run.sh does all of it from a clean clone."""
+
+from __future__ import annotations
+
+import argparse
+import datetime
+import json
+import math
+import os
+import platform
+import statistics
+import subprocess
+import sys
+from dataclasses import dataclass
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+ROOT = HERE.parent
+
+GOAL_ROWS_FLOOR, GOAL_FLAT_FLOOR, GOAL_HIGHSPY, GOAL_SCALING = 1.3, 1.2, 3.0, 1.25
+GOAL_SINGLE_NS, GOAL_BATCH, GOAL_MEMORY, GOAL_END_TO_END = 1000.0, 10.0, 2.0, 1.3
+
+
+@dataclass(frozen=True)
+class Plan:
+    lp_sizes: tuple[int, ...]
+    long_rows: int
+    mip_variables: int
+    single_calls: int
+    repetitions: int
+
+
+FULL = Plan(lp_sizes=(250, 500, 1000), long_rows=2000, mip_variables=200_000, single_calls=100_000, repetitions=5)
+SMOKE = Plan(lp_sizes=(3, 5), long_rows=3, mip_variables=10, single_calls=10, repetitions=2)
+
+LIST_ARMS = ("ours", "floor", "highspy_lists", "highspy_numpy")
+END_TO_END_ARMS = ("e2e_ours", "e2e_cpp")
+# The unit each phase's time is divided by.
+UNITS = {"vars": "var", "names": "name", "rows": "nnz", "objective": "var", "add_variable": "call",
+         "add_constraint": "call", "total": "nnz"}
+
+
+def build_dir() -> Path:
+    return Path(os.environ.get("BRENLOX_BUILD_DIR") or ROOT / "build")
+
+
+def standin_home() -> Path:
+    return Path(os.environ.get("BRENLOX_STANDIN") or build_dir() / "standin")
+
+
+def run_case(arm: str, kind: str, size: int, repetitions: int) -> dict:
+    """One case in a fresh process; its last line of output is its JSON result."""
+    if arm == "e2e_cpp":
+        home = standin_home()
+        command = [str(build_dir() / "benchmarks" / "build_problem"), kind, str(size), str(repetitions),
+                   str(home / "bin" / "copt.dll"), str(home / "bin" / "libcopt_standin_state.so")]
+    else:
+        command = [sys.executable, str(HERE / "case.py"), arm, kind, str(size), str(repetitions)]
+    done = subprocess.run(command, capture_output=True, text=True, check=False)
+    if done.returncode != 0:
+        raise SystemExit(f"benchmark case {arm} {kind} {size} failed ({done.returncode}):\n{done.stderr}")
+    return json.loads(done.stdout.strip().splitlines()[-1])
+
+
+@dataclass
+class Measure:
+    """One phase of one case, in nanoseconds per unit."""
+
+    median: float
+    minimum: float
+
+
+class Results:
+    def __init__(self) -> None:
+        self.cases: dict[tuple[str, int, str], dict] = {}
+
+    def add(self, kind: str, size: int, arm: str, result: dict) -> None:
+        phases = result.get("phases", {})
+        if arm in END_TO_END_ARMS:
+            phases["total"] = [sum(times) for times in zip(*phases.values())]
+        result["phases"] = phases
+        self.cases[(kind, size, arm)] = result
+
+    def measure(self, kind: str, size: int, arm: str, phase: str) -> Measure | None:
+        case = self.cases.get((kind, size, arm))
+        if case is None or phase not in case["phases"]:
+            return None
+        counts = case["counts"]
+        unit = UNITS[phase]
+        if kind == "single" and phase == "rows":
+            unit = "row"
+        per = {"var": counts["vars"], "name": counts["vars"], "nnz": counts["nnz"], "row": counts["rows"],
+               "call": counts["rows"]}[unit]
+        times = case["phases"][phase]
+        return Measure(statistics.median(times) * 1e9 / per, min(times) * 1e9 / per)
+
+    def table(self) -> list[str]:
+        lines = ["| model | size | arm | phase | unit | median ns | min ns |", "|---|---|---|---|---|---:|---:|"]
+        for (kind, size, arm), case in self.cases.items():
+            for phase in case.get("phases", {}):
+                measure = self.measure(kind, size, arm, phase)
+                unit = "row" if kind == "single" and phase == "rows" else UNITS[phase]
+                lines.append(f"| {kind} | {size} | {arm} | {phase} | {unit} | {measure.median:.1f} | "
+                             f"{measure.minimum:.1f} |")
+        return lines
+
+
+@dataclass
+class Ratio:
+    goal: str
+    what: str
+    median: float
+    minimum: float
+    met: bool
+
+
+def ratio(results: Results, goal: str, what: str, top: tuple, bottom: tuple, limit: float, at_most: bool) -> Ratio | None:
+    """top / bottom for the median and for the minimum, judged on the median."""
+    upper, lower = results.measure(*top), results.measure(*bottom)
+    if upper is None or lower is None:
+        return None
+    median, minimum = upper.median / lower.median, upper.minimum / lower.minimum
+    return Ratio(goal, what, median, minimum, median <= limit if at_most else median >= limit)
+
+
+def ratios(results: Results, plan: Plan) -> list[Ratio]:
+    found: list[Ratio | None] = []
+    datasets = [("lp", n) for n in plan.lp_sizes] + [("long", plan.long_rows)]
+    for kind, size in datasets:
+        found.append(ratio(results, f"rows within {GOAL_ROWS_FLOOR}x of the floor", f"{kind} {size}: ours / floor",
+                           (kind, size, "ours", "rows"), (kind, size, "floor", "rows"), GOAL_ROWS_FLOOR, True))
+    for kind, size, phase in [("lp", n, "vars") for n in plan.lp_sizes] + [
+        ("mip", plan.mip_variables, "vars"), ("mip", plan.mip_variables, "names")]:
+        found.append(ratio(results, f"flat lists within {GOAL_FLAT_FLOOR}x of the floor",
+                           f"{kind} {size} {phase}: ours / floor", (kind, size, "ours", phase),
+                           (kind, size, "floor", phase), GOAL_FLAT_FLOOR, True))
+    for kind, size in datasets + [("mip", plan.mip_variables)]:
+        found.append(ratio(results, f"at least {GOAL_HIGHSPY}x faster than highspy's lists",
+                           f"{kind} {size} rows: highspy lists / ours", (kind, size, "highspy_lists", "rows"),
+                           (kind, size, "ours", "rows"), GOAL_HIGHSPY, False))
+        found.append(ratio(results, "plain lists faster than highspy's NumPy", f"{kind} {size} rows: highspy NumPy / ours",
+                           (kind, size, "highspy_numpy", "rows"), (kind, size, "ours", "rows"), 1.0, False))
+    smallest, largest = min(plan.lp_sizes), max(plan.lp_sizes)
+    found.append(ratio(results, f"linear scaling within {GOAL_SCALING}x", f"lp rows ns/nnz: N={largest} / N={smallest}",
+                       ("lp", largest, "ours", "rows"), ("lp", smallest, "ours", "rows"), GOAL_SCALING, True))
+    single = plan.single_calls
+    for phase in ("add_variable", "add_constraint"):
+        measure = results.measure("single", single, "ours", phase)
+        if measure is not None:
+            found.append(Ratio(f"single-item call under {GOAL_SINGLE_NS:.0f} ns", f"{phase}(): ns per call",
+                               measure.median, measure.minimum, measure.median < GOAL_SINGLE_NS))
+    found.append(ratio(results, f"batch at least {GOAL_BATCH}x faster per row", "loop of add_constraint / batch, per row",
+                       ("single", single, "ours", "add_constraint"), ("single", single, "ours", "rows"),
+                       GOAL_BATCH, False))
+    for kind, size in datasets:
+        found.append(ratio(results, f"end to end within {GOAL_END_TO_END}x of C++", f"{kind} {size}: ours / C++",
+                           (kind, size, "e2e_ours", "total"), (kind, size, "e2e_cpp", "total"), GOAL_END_TO_END, True))
+    found.extend(memory_ratios(results, largest))
+    found.append(Ratio("NumPy within 2x of memcpy", "no buffer fast path: NumPy arrays take the sequence path",
+                       math.nan, math.nan, False))
+    return [item for item in found if item is not None]
+
+
+def row_array_bytes(rows: int, nnz: int) -> int:
+    """What add_constraints hands to the solver for default names: starts, counts, column indices, values, both
+    bounds, and the names ("c{id}" in fixed-width slots) with their pointers."""
+    name_slot = 2 + len(str(max(rows - 1, 0)))
+    return 12 * nnz + 24 * rows + rows * (name_slot + 8)
+
+
+def memory_ratios(results: Results, size: int) -> list[Ratio]:
+    case = results.cases.get(("lp", size, "memory"))
+    if case is None:
+        return []
+    nnz, rows = case["counts"]["nnz"], case["counts"]["rows"]
+    peak, kept = statistics.median(case["peak_bytes"]), statistics.median(case["result_bytes"])
+    arrays = row_array_bytes(rows, nnz)
+    return [
+        Ratio("peak extra memory (bytes per nonzero; the row arrays alone: 12)", f"lp {size}: peak / nnz",
+              peak / nnz, min(case["peak_bytes"]) / nnz, peak <= GOAL_MEMORY * arrays),
+        Ratio(f"peak extra memory at most {GOAL_MEMORY}x the arrays built",
+              f"lp {size}: peak / {arrays / nnz:.1f} bytes per nnz of arrays", peak / arrays,
+              min(case["peak_bytes"]) / arrays, peak <= GOAL_MEMORY * arrays),
+        Ratio("(for reference) the returned id list, bytes per nonzero", f"lp {size}: resident after / nnz",
+              kept / nnz, min(case["result_bytes"]) / nnz, True),
+    ]
+
+
+def ratio_table(found: list[Ratio]) -> list[str]:
+    lines = ["| goal | measured | median | min | met |", "|---|---|---:|---:|---|"]
+    for item in found:
+        met = "n/a" if math.isnan(item.median) else ("yes" if item.met else "NO")
+        lines.append(f"| {item.goal} | {item.what} | {item.median:.2f} | {item.minimum:.2f} | {met} |")
+    return lines
+
+
+def run(plan: Plan, progress) -> Results:
+    results = Results()
+    cases: list[tuple[str, str, int]] = []
+    for n in plan.lp_sizes:
+        cases += [(arm, "lp", n) for arm in LIST_ARMS + END_TO_END_ARMS]
+    cases += [(arm, "long", plan.long_rows) for arm in LIST_ARMS + END_TO_END_ARMS]
+    cases += [(arm, "mip", plan.mip_variables) for arm in LIST_ARMS]
+    cases += [(arm, "single", plan.single_calls) for arm in ("ours", "highspy_lists")]
+    cases.append(("memory", "lp", max(plan.lp_sizes)))
+    for arm, kind, size in cases:
+        progress(f"{kind} {size}: {arm}")
+        results.add(kind, size, arm, run_case(arm, kind, size, plan.repetitions))
+    for kind, size in [("lp", n) for n in plan.lp_sizes] + [("long", plan.long_rows)]:
+        ours, native = results.cases[(kind, size, "e2e_ours")], results.cases[(kind, size, "e2e_cpp")]
+        if not math.isclose(ours["checksum"], native["checksum"], rel_tol=1e-12) or ours["counts"] != native["counts"]:
+            raise SystemExit(f"the C++ baseline built another {kind} {size} problem than the Python lists")
+    return results
+
+
+def machine() -> str:
+    cpu = platform.processor() or platform.machine()
+    try:
+        for line in Path("/proc/cpuinfo").read_text().splitlines():
+            if line.startswith("model name"):
+                cpu = line.split(":", 1)[1].strip()
+                break
+    except OSError:
+        pass
+    try:
+        from importlib.metadata import version
+
+        highspy = version("highspy")
+    except Exception:  # noqa: BLE001 - only for the report
+        highspy = "not installed"
+    return (f"{cpu}, {os.cpu_count()} cores; {platform.system()} {platform.release()}; "
+            f"Python {platform.python_version()}; highspy {highspy}")
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--smoke", action="store_true", help="tiny sizes and two repetitions (checks nothing)")
+    parser.add_argument("--repetitions", type=int, help="repetitions per case (default 5, smoke 2)")
+    parser.add_argument("--write", type=Path, help="also write the report as Markdown to this file")
+    arguments = parser.parse_args()
+    plan = SMOKE if arguments.smoke else FULL
+    if arguments.repetitions:
+        plan = Plan(plan.lp_sizes, plan.long_rows, plan.mip_variables, plan.single_calls, arguments.repetitions)
+    results = run(plan, lambda text: print(f"  running {text}", file=sys.stderr, flush=True))
+    report = [
+        "## Nanoseconds per unit (median and minimum over the repetitions; one process per case)",
+        "",
+        *results.table(),
+        "",
+        "## Goals",
+        "",
+        *ratio_table(ratios(results, plan)),
+    ]
+    print("\n".join(report))
+    if arguments.write:
+        command = "python benchmarks/run.py" + (" --smoke" if arguments.smoke else "")
+        header = [
+            "# Benchmark results",
+            "",
+            f"Measured {datetime.date.today().isoformat()} on {machine()}, {plan.repetitions} repetitions per case,",
+            f"with `{command}` (`bash benchmarks/run.sh` sets everything up first).",
+            "",
+        ]
+        arguments.write.write_text("\n".join(header + report) + "\n")
+
+
+if __name__ == "__main__":
+    main()

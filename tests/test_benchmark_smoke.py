@@ -1,0 +1,55 @@
+"""The benchmark command at its smoke size: every arm runs end to end on the stand-in and the report carries its
+table and every goal's ratio. Nothing about speed is checked."""
+
+import subprocess
+import sys
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+
+ARMS = {
+    "lp": {"ours", "floor", "highspy_lists", "highspy_numpy", "e2e_ours", "e2e_cpp"},
+    "long": {"ours", "floor", "highspy_lists", "highspy_numpy", "e2e_ours", "e2e_cpp"},
+    "mip": {"ours", "floor", "highspy_lists", "highspy_numpy"},
+    "single": {"ours", "highspy_lists"},
+}
+GOALS = {
+    "rows within 1.3x of the floor",
+    "flat lists within 1.2x of the floor",
+    "at least 3.0x faster than highspy's lists",
+    "plain lists faster than highspy's NumPy",
+    "linear scaling within 1.25x",
+    "single-item call under 1000 ns",
+    "batch at least 10.0x faster per row",
+    "end to end within 1.3x of C++",
+    "peak extra memory (bytes per nonzero; the row arrays alone: 12)",
+    "peak extra memory at most 2.0x the arrays built",
+    "NumPy within 2x of memcpy",
+    "(for reference) the returned id list, bytes per nonzero",
+}
+
+
+def cells(line: str) -> list[str]:
+    return [cell.strip() for cell in line.strip().strip("|").split("|")]
+
+
+def test_smoke_run_reports_every_arm_and_goal(tmp_path):
+    report = tmp_path / "RESULTS.md"
+    done = subprocess.run(
+        [sys.executable, str(ROOT / "benchmarks" / "run.py"), "--smoke", "--write", str(report)],
+        capture_output=True,
+        text=True,
+        timeout=900,
+        check=False,
+    )
+    assert done.returncode == 0, done.stderr
+    table, goals = done.stdout.split("## Goals")
+    arms_seen: dict[str, set[str]] = {}
+    for line in table.splitlines():
+        if line.startswith("| ") and not line.startswith("| model"):
+            kind, _size, arm, _phase, _unit, median, minimum = cells(line)
+            arms_seen.setdefault(kind, set()).add(arm)
+            assert float(median) > 0 and float(minimum) > 0, line
+    assert arms_seen == ARMS
+    assert {cells(line)[0] for line in goals.splitlines() if line.startswith("| ")} - {"goal"} == GOALS
+    assert report.read_text().endswith(done.stdout)
