@@ -23,6 +23,9 @@ def run_example(name: str, *args: str) -> str:
         ("production_plan.py", "production plan: result code 1, profit 2350.00"),
         ("knapsack.py", "knapsack: result code 1, value 270, items [0, 1, 3, 4]"),
         ("demo.py", "knapsack (MIP): result code 1, objective 270.0000, items [0, 1, 3, 4]"),
+        ("shared_env.py", "week: cost 4120"),
+        ("shared_env.py", "Wed: result code 1, 1 vans, 4 trucks, cost 980"),
+        ("cluster_config.py", "blend: result code 1, cost 2250.00"),
     ],
 )
 def test_example_prints_the_known_optimum(name, expected):
