@@ -83,6 +83,13 @@ void standin_set_discard(int enabled) {
   });
 }
 
+int standin_log_at_exit(const char* path) {
+  return with_state([&](standin::State& state) {
+    state.exit_log_path = path == nullptr ? "" : path;
+    return kDone;
+  });
+}
+
 int standin_arm(const char* entry_point, int kind, int code, long long nth, int persistent) {
   return with_state([&](standin::State& state) {
     const auto found = entry_point_named(entry_point);

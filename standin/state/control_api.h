@@ -19,6 +19,9 @@ STANDIN_STATE_API void standin_set_logging(int enabled);
  * log no arrays. */
 STANDIN_STATE_API void standin_set_discard(int enabled);
 
+/* At exit, when the state is destroyed, writes {"log": [...], "live": {...}, "loaded": n} to `path` (NULL or empty:
+ * nothing is written). A reset keeps the path. */
+STANDIN_STATE_API int standin_log_at_exit(const char *path);
 /* Arms `entry_point` to misbehave on its nth call from now (nth >= 1), and on every later call when persistent:
  * kind 0 fails with `code` (nonzero) and does nothing else; kind 1 (creators only) creates a real handle, hands it
  * out and still fails with `code`; kind 2 (creators only) succeeds with a null handle. Re-arming replaces. */

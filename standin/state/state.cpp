@@ -1,8 +1,11 @@
 // state.cpp: the process's one stand-in state, its reset and the naming of handles.
 #include "standin/state/state.hpp"
 
+#include <cstdio>
 #include <string_view>
 #include <utility>
+
+#include "standin/state/dump.hpp"
 
 namespace brenlox_copt::standin {
 namespace {
@@ -12,11 +15,34 @@ constexpr std::array<std::string_view, 3> kHandlePrefixes = {"config", "env", "p
 /// Set when the state is destroyed at exit, so that a copt.dll still mapped then finds no state instead of a dead one.
 bool g_destroyed = false;
 
+/// Writes the log and the live handle counts as one JSON object: what a child process saw up to its very end, after
+/// its interpreter has released whatever it still held.
+void write_exit_log(const State& state) noexcept {
+  try {
+    if (state.exit_log_path.empty()) {
+      return;
+    }
+    const std::string text = "{\"log\":" + log_json(state) + ",\"live\":{\"configs\":" +
+                             std::to_string(state.configs.size()) + ",\"envs\":" + std::to_string(state.envs.size()) +
+                             ",\"problems\":" + std::to_string(state.problems.size()) +
+                             "},\"loaded\":" + std::to_string(state.loaded_libraries) + "}\n";
+    if (std::FILE* file = std::fopen(state.exit_log_path.c_str(), "w")) {
+      std::fputs(text.c_str(), file);
+      std::fclose(file);
+    }
+  } catch (...) {
+    // Nothing can report a failure at exit; the test that reads the file finds it missing instead.
+  }
+}
+
 struct StateHolder {
   StateHolder() = default;
   StateHolder(const StateHolder&) = delete;
   StateHolder& operator=(const StateHolder&) = delete;
-  ~StateHolder() { g_destroyed = true; }
+  ~StateHolder() {
+    write_exit_log(state);
+    g_destroyed = true;
+  }
 
   State state;
 };

@@ -68,6 +68,8 @@ struct State {
   HandleTable<Problem> problems;
   /// Stand-in libraries (copt.dll and variants) currently mapped.
   std::int64_t loaded_libraries = 0;
+  /// Where the log goes when the state is destroyed at exit (empty: nowhere); a reset keeps it.
+  std::string exit_log_path;
 
   /// Clears controls, log, call counts and the numbering of new handles; live handles and loads stay as they are.
   STANDIN_STATE_API void reset();

@@ -63,6 +63,7 @@ def _lib() -> ctypes.CDLL:
             ("standin_reset", [], None),
             ("standin_set_logging", [ctypes.c_int], None),
             ("standin_set_discard", [ctypes.c_int], None),
+            ("standin_log_at_exit", [c_str], ctypes.c_int),
             ("standin_arm", [c_str, ctypes.c_int, ctypes.c_int, c_ll, ctypes.c_int], ctypes.c_int),
             ("standin_set_message", [ctypes.c_int, c_str, c_ll], ctypes.c_int),
             ("standin_force_int", [c_str, ctypes.c_int], ctypes.c_int),
@@ -149,6 +150,20 @@ def set_discard(enabled: bool) -> None:
     """In the discard mode COPT_AddCols, COPT_AddRows and COPT_SetColObj check only the handle and the count, keep
     default columns and rows in place of the contents and log their arrays as DISCARDED."""
     _lib().standin_set_discard(int(enabled))
+
+
+def log_at_exit(path: str | os.PathLike | None) -> None:
+    """Makes the state write {"log": [...], "live": {...}, "loaded": n} to `path` when it is destroyed at process
+    exit, after the interpreter has released everything: how a child process shows what happened at its exit (read
+    it with `read_exit_log`). None writes nothing."""
+    _check(_lib().standin_log_at_exit(None if path is None else os.fsencode(path)), "log_at_exit")
+
+
+def read_exit_log(path: str | os.PathLike) -> dict:
+    """The file `log_at_exit` wrote: "log" as `history()` gives it, "live" as `live()`, "loaded" as `loaded()`."""
+    raw = json.loads(Path(path).read_text(encoding="ascii"))
+    raw["log"] = [entry.get("call") or entry["event"] for entry in _decode(raw["log"])]
+    return raw
 
 
 def fail(entry_point: str, code: int, nth: int = 1, persistent: bool = False, with_handle: bool = False) -> None:
