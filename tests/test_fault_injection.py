@@ -19,6 +19,7 @@ from pathlib import Path
 import pytest
 
 from brenlox_copt import Env, EnvrConfig, Model
+from support.release_order import assert_released_once_in_order
 
 DESCRIBED = 6  # a code the stand-in describes with the text below
 DESCRIBED_TEXT = "an argument value is invalid (type, bound, coefficient, constant or sense)"
@@ -219,23 +220,16 @@ class Scene:
 
     def release(self):
         owners = {problem.handle: problem.env for problem in self.standin.problems()}
-        mark = len(self.standin.calls())
+        mark, mark_history = len(self.standin.calls()), len(self.standin.history())
         self.held.clear()
         gc.collect()
         released = self.standin.calls()[mark:]
-        assert_released_once_in_order(self.standin, released, owners)
+        assert all(call.name.startswith("COPT_Delete") for call in released), released
+        assert_released_once_in_order(self.standin.history()[mark_history:], released, owners)
+        assert_nothing_left(self.standin)
 
 
-def assert_released_once_in_order(standin, released, owners):
-    """Every problem and environment deleted exactly once, each problem before its environment, and copt.dll
-    unloaded after the last deletion."""
-    deleted = [(call.name, call.args[0][0]) for call in released]
-    assert all(name.startswith("COPT_Delete") for name, _ in deleted), released
-    assert len(set(deleted)) == len(deleted), deleted
-    assert sorted(handle for name, handle in deleted if name == "COPT_DeleteProb") == sorted(owners)
-    for problem, env in owners.items():
-        assert deleted.index(("COPT_DeleteProb", problem)) < deleted.index(("COPT_DeleteEnv", env))
-    assert standin.history()[-1] == "unload"
+def assert_nothing_left(standin):
     assert standin.live() == {"configs": 0, "envs": 0, "problems": 0}
     assert standin.loaded() == 0
 

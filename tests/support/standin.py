@@ -154,16 +154,22 @@ def set_discard(enabled: bool) -> None:
 
 def log_at_exit(path: str | os.PathLike | None) -> None:
     """Makes the state write {"log": [...], "live": {...}, "loaded": n} to `path` when it is destroyed at process
-    exit, after the interpreter has released everything: how a child process shows what happened at its exit (read
-    it with `read_exit_log`). None writes nothing."""
+    exit, after the interpreter has released what it releases: how a child process shows what happened at its exit
+    (read it with `read_exit_log`). None writes nothing."""
     _check(_lib().standin_log_at_exit(None if path is None else os.fsencode(path)), "log_at_exit")
 
 
 def read_exit_log(path: str | os.PathLike) -> dict:
-    """The file `log_at_exit` wrote: "log" as `history()` gives it, "live" as `live()`, "loaded" as `loaded()`."""
+    """The file `log_at_exit` wrote: "history" as `history()` gives it, "calls" as `calls()`, "live" as `live()`
+    and "loaded" as `loaded()`."""
     raw = json.loads(Path(path).read_text(encoding="ascii"))
-    raw["log"] = [entry.get("call") or entry["event"] for entry in _decode(raw["log"])]
-    return raw
+    log = _decode(raw["log"])
+    return {
+        "history": [entry.get("call") or entry["event"] for entry in log],
+        "calls": [Call(entry["call"], tuple(entry["args"]), entry["code"]) for entry in log if "call" in entry],
+        "live": raw["live"],
+        "loaded": raw["loaded"],
+    }
 
 
 def fail(entry_point: str, code: int, nth: int = 1, persistent: bool = False, with_handle: bool = False) -> None:
