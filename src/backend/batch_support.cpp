@@ -1,7 +1,11 @@
 // batch_support.cpp: the name arrays of variable and constraint batches.
 #include "backend/batch_support.hpp"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace brenlox_copt::backend {
@@ -16,6 +20,38 @@ namespace {
   }
   return digits;
 }
+
+/// The decimal digits of a number that counts up by one: each step changes the last digits in place, which costs a
+/// fraction of formatting every id anew.
+class DecimalCounter {
+ public:
+  explicit DecimalCounter(std::uint64_t value) noexcept {
+    const auto written = std::to_chars(m_digits.data(), m_digits.data() + m_digits.size(), value).ptr;
+    m_begin = m_digits.size() - static_cast<std::size_t>(written - m_digits.data());
+    std::memmove(m_digits.data() + m_begin, m_digits.data(), m_digits.size() - m_begin);
+  }
+
+  [[nodiscard]] std::string_view digits() const noexcept {
+    return {m_digits.data() + m_begin, m_digits.size() - m_begin};
+  }
+
+  /// Room for 24 digits: any 64-bit id has at most 20, and so has the one after it.
+  void increment() noexcept {
+    for (std::size_t i = m_digits.size(); i > m_begin;) {
+      --i;
+      if (m_digits[i] != '9') {
+        ++m_digits[i];
+        return;
+      }
+      m_digits[i] = '0';
+    }
+    m_digits[--m_begin] = '1';
+  }
+
+ private:
+  std::array<char, 24> m_digits{};
+  std::size_t m_begin = 0;
+};
 
 }  // namespace
 
@@ -37,11 +73,14 @@ BatchNames BatchNames::generated(char prefix, std::uint64_t first_id, std::size_
   names.m_buffer = uninitialized_array<char>(count * width);
   names.m_pointers.resize(count);
   char* cursor = names.m_buffer.get();
+  DecimalCounter id(first_id);
   for (std::size_t i = 0; i < count; ++i) {
     names.m_pointers[i] = cursor;
     *cursor++ = prefix;
-    cursor = std::to_chars(cursor, cursor + width, first_id + i).ptr;
+    const std::string_view digits = id.digits();
+    cursor = std::copy(digits.begin(), digits.end(), cursor);
     *cursor++ = '\0';
+    id.increment();
   }
   return names;
 }

@@ -1,6 +1,7 @@
 // model_test.cpp: BackendModel creation and release order, and the addition of variables.
 #include <doctest/doctest.h>
 
+#include <cstddef>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -102,6 +103,18 @@ TEST_CASE("variables get dense ids, default names, types and bounds, in one call
   CHECK(added.lower == std::vector<double>{0, 0, 0});
   CHECK(added.upper == std::vector<double>{1e30, 1e30, 1e30});
   CHECK(added.names == std::vector<std::string>{"x2", "x3", "x4"});
+}
+
+TEST_CASE("default names count on across digit carries, from any first id") {
+  RecordingSolver solver;
+  BackendModel model = new_model(solver);
+  REQUIRE(model.add_variables(8).has_value());
+  REQUIRE(model.add_variables(1093).has_value());
+  const std::vector<std::string>& names = solver.added_columns.at(1).names;
+  REQUIRE(names.size() == 1093);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    CHECK(names[i] == "x" + std::to_string(8 + i));
+  }
 }
 
 TEST_CASE("given variable lists reach the solver as given, bounds clamped to the solver's infinity") {
