@@ -13,7 +13,6 @@ from support.lifecycle import (
     assert_nothing_left,
     creator_calls,
     failure_message,
-    standin,  # noqa: F401 - the fixture
 )
 from support.number_likes import Floaty, Index
 

@@ -3,7 +3,7 @@
 import pytest
 
 import brenlox_copt
-from support.lifecycle import assert_nothing_left, message_of, standin  # noqa: F401 - the fixture
+from support.lifecycle import assert_nothing_left, message_of
 
 CONSTRUCTORS = [brenlox_copt.EnvrConfig, brenlox_copt.Env, brenlox_copt.Model]
 CONSTRUCTOR_IDS = ["EnvrConfig", "Env", "Model"]

@@ -13,7 +13,6 @@ from support.lifecycle import (
     creator_calls,
     failure_message,
     message_of,
-    standin,  # noqa: F401 - the fixture
 )
 from support.standin import home, library_path
 

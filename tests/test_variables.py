@@ -5,7 +5,6 @@ import numpy as np
 import pytest
 
 from brenlox_copt import Model
-from support.lifecycle import standin  # noqa: F401 - the fixture
 
 INF = float("inf")
 NAN = float("nan")

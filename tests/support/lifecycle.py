@@ -3,18 +3,6 @@ that nothing native is left once the Python objects are gone."""
 
 import gc
 
-import pytest
-
-@pytest.fixture
-def standin(standin):
-    """The stand-in fixture, with the garbage of other tests collected first and this test's collected after: a
-    Python object caught in a reference cycle (a stored traceback is enough) would otherwise keep its native objects
-    and its library alive into the next test. Import it into a test module to use it there."""
-    gc.collect()
-    standin.reset()
-    yield standin
-    gc.collect()
-
 
 # The three ways a creator can fail: a nonzero status with no handle, a nonzero status that still hands out a handle,
 # and status 0 with a null handle.
