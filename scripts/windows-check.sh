@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows check: cross-builds the backend, fake solver DLLs, a Windows test program and the whole extension
 # module (brenlox_copt.pyd against python3.dll's stable ABI, its imports and exports checked) with mingw-w64 into
-# build/windows/, then runs the program under Wine with a private Wine prefix there. Installs what it needs first.
+# build/windows/, then runs the test program and a load of the module under Wine with a private Wine prefix there.
+# Installs what it needs first.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -34,3 +35,5 @@ export WINEPREFIX="$root/$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="msc
 wine=/usr/lib/wine/wine64
 [ -d "$WINEPREFIX" ] || "$wine" wineboot --init >/dev/null 2>&1
 "$wine" "$build/library_windows_test.exe" "$@"
+# The module loaded through the Windows loader against a python3.dll stand-in (no Windows interpreter exists here).
+"$wine" "$build/python/module_load_test.exe"

@@ -11,23 +11,30 @@ find_program(BRENLOX_DLLTOOL NAMES x86_64-w64-mingw32-dlltool REQUIRED)
 
 set(_python_dir ${CMAKE_BINARY_DIR}/python)
 # A private copy of the headers: Python.h includes "pyconfig.h" from its own directory first.
-file(COPY ${BRENLOX_PYTHON_INCLUDE_DIR}/ DESTINATION ${_python_dir}/include FILES_MATCHING PATTERN "*.h")
+file(COPY ${BRENLOX_PYTHON_INCLUDE_DIR}/ DESTINATION ${_python_dir}/include
+  FILES_MATCHING PATTERN "*.h" PATTERN "pyconfig.h" EXCLUDE)
 file(COPY_FILE ${CMAKE_CURRENT_LIST_DIR}/../python/pyconfig.h ${_python_dir}/include/pyconfig.h ONLY_IF_DIFFERENT)
 
 # python3.dll exports the stable ABI; the limited-API headers declare it. Preprocess them as the module sees them.
 file(WRITE ${_python_dir}/limited_api.c "#define Py_LIMITED_API 0x030b0000\n#include <Python.h>\n")
 execute_process(
-  COMMAND ${CMAKE_CXX_COMPILER} -x c -E -P -I ${_python_dir}/include ${_python_dir}/limited_api.c
+  COMMAND ${CMAKE_CXX_COMPILER} -x c -E -I ${_python_dir}/include ${_python_dir}/limited_api.c
   OUTPUT_FILE ${_python_dir}/limited_api.i COMMAND_ERROR_IS_FATAL ANY)
 execute_process(
   COMMAND ${BRENLOX_BUILD_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/../python/stable_abi_def.py
-          ${_python_dir}/limited_api.i ${_python_dir}/python3.def
+          ${_python_dir}/limited_api.i ${_python_dir}/include ${_python_dir}/python3.def.new
   COMMAND_ERROR_IS_FATAL ANY)
-execute_process(
-  COMMAND ${BRENLOX_DLLTOOL} -d ${_python_dir}/python3.def -D python3.dll -l ${_python_dir}/libpython3.a
-  COMMAND_ERROR_IS_FATAL ANY)
+# Rewritten only when the exports change, so a reconfigure relinks nothing.
+file(COPY_FILE ${_python_dir}/python3.def.new ${_python_dir}/python3.def ONLY_IF_DIFFERENT)
+if(${_python_dir}/python3.def IS_NEWER_THAN ${_python_dir}/libpython3.a)
+  execute_process(
+    COMMAND ${BRENLOX_DLLTOOL} -d ${_python_dir}/python3.def -D python3.dll -l ${_python_dir}/libpython3.a
+    COMMAND_ERROR_IS_FATAL ANY)
+endif()
 
-add_library(Python::SABIModule INTERFACE IMPORTED)
+# GLOBAL, and the .def in the cache, for the module load test in the top directory (a python3.dll stand-in).
+set(BRENLOX_PYTHON3_DEF ${_python_dir}/python3.def CACHE INTERNAL "python3.dll's exports for the cross-build")
+add_library(Python::SABIModule INTERFACE IMPORTED GLOBAL)
 target_include_directories(Python::SABIModule SYSTEM INTERFACE ${_python_dir}/include)
 target_link_libraries(Python::SABIModule INTERFACE ${_python_dir}/libpython3.a)
 
