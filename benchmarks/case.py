@@ -129,7 +129,9 @@ def floor(model: models.Model, kind: str, repetitions: int) -> dict[str, list[fl
     def phases() -> dict[str, Callable[[], object]]:
         if kind == "mip":
             return {"names": lambda: f.texts(m.names), "vars": variables, "rows": rows}
-        return {"vars": variables, "rows": rows}
+        # What the module does beyond reading: the list of new ids it returns.
+        return {"vars": variables, "rows": rows, "vars_ids": lambda: list(range(m.n_vars)),
+                "rows_ids": lambda: list(range(len(m.fs_vars)))}
 
     return repeat(repetitions, phases)
 
