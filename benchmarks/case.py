@@ -205,13 +205,13 @@ def status_kib(field: str) -> int:
 
 def memory(model: models.Model, repetitions: int) -> dict[str, object]:
     """Peak extra resident memory of one add_constraints call, as the kernel's high-water mark (reset just before the
-    call) above the resident size before it. The id list the call returns is measured apart: what stays resident."""
+    call) above the resident size before it; then, with the model gone, what stays: the id list the call returned."""
     standin(discard=True)
     import brenlox_copt
 
     m = model
     libc = ctypes.CDLL(None)
-    peaks, results = [], []
+    peaks, id_lists = [], []
     for _ in range(repetitions):
         target = brenlox_copt.Model()
         target.add_variables(m.n_vars)
@@ -221,10 +221,11 @@ def memory(model: models.Model, repetitions: int) -> dict[str, object]:
         Path("/proc/self/clear_refs").write_text("5")
         ids = target.add_constraints(m.fs_vars, m.fs_coeffs, m.fs_consts, m.senses, m.rhss)
         peaks.append((status_kib("VmHWM") - before) * 1024)
+        del target
         libc.malloc_trim(0)
-        results.append((status_kib("VmRSS") - before) * 1024)
-        del ids, target
-    return {"peak_bytes": peaks, "result_bytes": results}
+        id_lists.append((status_kib("VmRSS") - before) * 1024)
+        del ids
+    return {"peak_bytes": peaks, "id_list_bytes": id_lists}
 
 
 def build_dir() -> Path:

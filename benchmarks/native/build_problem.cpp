@@ -108,17 +108,50 @@ Names make_names(char prefix, std::size_t count) {
 
 using Clock = std::chrono::steady_clock;
 
-/// A native call's status and the seconds it took.
+/// A line of /proc/self/status in bytes ("VmRSS", "VmHWM"), or -1.
+long long status_bytes(std::string_view field) {
+  std::FILE* file = std::fopen("/proc/self/status", "r");
+  if (file == nullptr) {
+    return -1;
+  }
+  long long bytes = -1;
+  char line[256];
+  while (std::fgets(line, sizeof line, file) != nullptr) {
+    const std::string_view text = line;
+    if (text.starts_with(field) && text.size() > field.size() && text[field.size()] == ':') {
+      bytes = std::atoll(line + field.size() + 1) * 1024;
+      break;
+    }
+  }
+  std::fclose(file);
+  return bytes;
+}
+
+/// Resets the process's peak resident size to its current one; false where the kernel does not allow it.
+bool reset_peak() {
+  std::FILE* file = std::fopen("/proc/self/clear_refs", "w");
+  if (file == nullptr) {
+    return false;
+  }
+  const bool written = std::fputs("5", file) >= 0;
+  return std::fclose(file) == 0 && written;
+}
+
+/// A native call's status, the seconds it took and the peak resident memory it added (-1 when unknown).
 struct Call {
   int status;
   double seconds;
+  long long peak_bytes;
 };
 
 template <class Function>
 Call timed_call(Function&& function) {
+  const long long before = status_bytes("VmRSS");
+  const bool peak_known = before >= 0 && reset_peak();
   const auto start = Clock::now();
   const int status = function();
-  return {status, std::chrono::duration<double>(Clock::now() - start).count()};
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return {status, seconds, peak_known ? status_bytes("VmHWM") - before : -1};
 }
 
 Call add_columns(const FunctionTable& solver, copt_prob* problem, const Model& model) {
@@ -257,6 +290,7 @@ int main(int argc, char** argv) {
   std::vector<double> vars_times;
   std::vector<double> rows_times;
   std::vector<double> objective_times;
+  std::vector<double> rows_peaks;
   int status = 0;
   for (int repetition = 0; repetition < repetitions && status == 0; ++repetition) {
     copt_prob* problem = nullptr;
@@ -273,6 +307,7 @@ int main(int argc, char** argv) {
     vars_times.push_back(discard ? columns.seconds : std::chrono::duration<double>(columns_done - start).count());
     rows_times.push_back(discard ? rows.seconds : std::chrono::duration<double>(rows_done - columns_done).count());
     objective_times.push_back(std::chrono::duration<double>(objective_done - rows_done).count());
+    rows_peaks.push_back(static_cast<double>(rows.peak_bytes));
     solver.COPT_DeleteProb(&problem);
   }
   solver.COPT_DeleteEnv(&environment);
@@ -287,7 +322,9 @@ int main(int argc, char** argv) {
   print_times("vars", vars_times, false);
   print_times("rows", rows_times, false);
   print_times("objective", objective_times, true);
-  std::printf("}, \"counts\": {\"vars\": %zu, \"rows\": %zu, \"nnz\": %zu}, \"checksum\": %.17g}\n",
+  std::printf("}, ");
+  print_times("rows_peak_bytes", rows_peaks, false);
+  std::printf("\"counts\": {\"vars\": %zu, \"rows\": %zu, \"nnz\": %zu}, \"checksum\": %.17g}\n",
               model.lower.size(), model.rows.size(), entries, checksum(model));
   return 0;
 }
