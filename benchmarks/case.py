@@ -112,23 +112,14 @@ def floor(model: models.Model, kind: str, repetitions: int) -> dict[str, list[fl
     m = model
 
     def rows() -> None:
-        f.id_rows(m.fs_vars)
-        f.number_rows(m.fs_coeffs)
-        f.numbers(m.fs_consts)
-        f.characters(m.senses)
-        f.numbers(m.rhss)
-        if m.row_names is not None:
-            f.texts(m.row_names)
+        f.constraints(m.fs_vars, m.fs_coeffs, m.fs_consts, m.senses, m.rhss, m.row_names)
 
     def variables() -> None:
-        if m.vtypes is not None:
-            f.characters(m.vtypes)
-        f.numbers(m.lbs)
-        f.numbers(m.ubs)
+        f.variables(None, m.vtypes, m.lbs, m.ubs)
 
     def phases() -> dict[str, Callable[[], object]]:
         if kind == "mip":
-            return {"names": lambda: f.texts(m.names), "vars": variables, "rows": rows}
+            return {"names": lambda: f.variables(m.names, None, None, None), "vars": variables, "rows": rows}
         # What the module does beyond reading: the list of new ids it returns.
         return {"vars": variables, "rows": rows, "vars_ids": lambda: list(range(m.n_vars)),
                 "rows_ids": lambda: list(range(len(m.fs_vars)))}

@@ -1,5 +1,6 @@
 // floor_module.cpp: the conversion floor, a benchmark-only module that reads Python lists into C++ vectors with the
-// limited-API calls brenlox_copt uses for exact lists, and does nothing else: the limit of any list-based binding.
+// limited-API calls brenlox_copt uses for exact lists, holding them all as a binding does for its one native call,
+// and does nothing else: the limit of any list-based binding.
 #include <Python.h>
 
 #include <cstddef>
@@ -61,59 +62,111 @@ bool read_character(PyObject* item, std::vector<char32_t>& out) {
   return true;
 }
 
-/// A flat list: one vector sized up front, one read per item.
+/// A flat list: one vector sized up front, one read per item. None (an absent argument) reads as nothing.
 template <class T, bool (*kRead)(PyObject*, std::vector<T>&)>
-PyObject* read_flat(PyObject* /*module*/, PyObject* list) noexcept {
-  try {
-    if (!require_list(list)) {
-      return nullptr;
+bool read_flat(PyObject* list, std::vector<T>& values) {
+  if (list == Py_None) {
+    return true;
+  }
+  if (!require_list(list)) {
+    return false;
+  }
+  const Py_ssize_t length = PyList_Size(list);
+  values.reserve(static_cast<std::size_t>(length));
+  for (Py_ssize_t index = 0; index < length; ++index) {
+    if (!kRead(PyList_GetItem(list, index), values)) {
+      return false;
     }
-    const Py_ssize_t length = PyList_Size(list);
-    std::vector<T> values;
-    values.reserve(static_cast<std::size_t>(length));
+  }
+  return true;
+}
+
+/// A list of lists: all values in one vector sized from the rows' summed lengths, plus the row offsets.
+template <class T, bool (*kRead)(PyObject*, std::vector<T>&)>
+bool read_rows(PyObject* rows, std::vector<T>& values, std::vector<std::size_t>& offsets) {
+  if (!require_list(rows)) {
+    return false;
+  }
+  const Py_ssize_t count = PyList_Size(rows);
+  std::size_t total = 0;
+  for (Py_ssize_t row = 0; row < count; ++row) {
+    PyObject* items = PyList_GetItem(rows, row);
+    if (!require_list(items)) {
+      return false;
+    }
+    total += static_cast<std::size_t>(PyList_Size(items));
+  }
+  values.reserve(total);
+  offsets.reserve(static_cast<std::size_t>(count) + 1);
+  offsets.push_back(0);
+  for (Py_ssize_t row = 0; row < count; ++row) {
+    PyObject* items = PyList_GetItem(rows, row);
+    const Py_ssize_t length = PyList_Size(items);
     for (Py_ssize_t index = 0; index < length; ++index) {
-      if (!kRead(PyList_GetItem(list, index), values)) {
-        return nullptr;
+      if (!kRead(PyList_GetItem(items, index), values)) {
+        return false;
       }
     }
-    return PyLong_FromSize_t(values.size());
+    offsets.push_back(values.size());
+  }
+  return true;
+}
+
+/// variables(names, vtypes, lbs, ubs), each a list or None: all of them read and held together, as a binding holds
+/// them for its one native call. Returns the number of values read.
+PyObject* variables(PyObject* /*module*/, PyObject* args) noexcept {
+  try {
+    PyObject* names = nullptr;
+    PyObject* types = nullptr;
+    PyObject* lower = nullptr;
+    PyObject* upper = nullptr;
+    if (PyArg_ParseTuple(args, "OOOO", &names, &types, &lower, &upper) == 0) {
+      return nullptr;
+    }
+    std::vector<std::string_view> name_values;
+    std::vector<char32_t> type_values;
+    std::vector<double> lower_values;
+    std::vector<double> upper_values;
+    if (!read_flat<std::string_view, read_text>(names, name_values) ||
+        !read_flat<char32_t, read_character>(types, type_values) ||
+        !read_flat<double, read_number>(lower, lower_values) || !read_flat<double, read_number>(upper, upper_values)) {
+      return nullptr;
+    }
+    return PyLong_FromSize_t(name_values.size() + type_values.size() + lower_values.size() + upper_values.size());
   } catch (...) {
     return PyErr_NoMemory();
   }
 }
 
-/// A list of lists: all values in one vector sized from the rows' summed lengths, plus the row offsets.
-template <class T, bool (*kRead)(PyObject*, std::vector<T>&)>
-PyObject* read_rows(PyObject* /*module*/, PyObject* rows) noexcept {
+/// constraints(fs_vars, fs_coeffs, fs_consts, senses, rhss, names): likewise, names may be None.
+PyObject* constraints(PyObject* /*module*/, PyObject* args) noexcept {
   try {
-    if (!require_list(rows)) {
+    PyObject* fs_vars = nullptr;
+    PyObject* fs_coeffs = nullptr;
+    PyObject* fs_consts = nullptr;
+    PyObject* senses = nullptr;
+    PyObject* rhss = nullptr;
+    PyObject* names = nullptr;
+    if (PyArg_ParseTuple(args, "OOOOOO", &fs_vars, &fs_coeffs, &fs_consts, &senses, &rhss, &names) == 0) {
       return nullptr;
     }
-    const Py_ssize_t count = PyList_Size(rows);
-    std::size_t total = 0;
-    for (Py_ssize_t row = 0; row < count; ++row) {
-      PyObject* items = PyList_GetItem(rows, row);
-      if (!require_list(items)) {
-        return nullptr;
-      }
-      total += static_cast<std::size_t>(PyList_Size(items));
+    std::vector<std::uint64_t> variables;
+    std::vector<std::size_t> variable_offsets;
+    std::vector<double> coefficients;
+    std::vector<std::size_t> coefficient_offsets;
+    std::vector<double> constants;
+    std::vector<char32_t> sense_values;
+    std::vector<double> right_hand_sides;
+    std::vector<std::string_view> name_values;
+    if (!read_rows<std::uint64_t, read_id>(fs_vars, variables, variable_offsets) ||
+        !read_rows<double, read_number>(fs_coeffs, coefficients, coefficient_offsets) ||
+        !read_flat<double, read_number>(fs_consts, constants) ||
+        !read_flat<char32_t, read_character>(senses, sense_values) ||
+        !read_flat<double, read_number>(rhss, right_hand_sides) ||
+        !read_flat<std::string_view, read_text>(names, name_values)) {
+      return nullptr;
     }
-    std::vector<T> values;
-    values.reserve(total);
-    std::vector<std::size_t> offsets;
-    offsets.reserve(static_cast<std::size_t>(count) + 1);
-    offsets.push_back(0);
-    for (Py_ssize_t row = 0; row < count; ++row) {
-      PyObject* items = PyList_GetItem(rows, row);
-      const Py_ssize_t length = PyList_Size(items);
-      for (Py_ssize_t index = 0; index < length; ++index) {
-        if (!kRead(PyList_GetItem(items, index), values)) {
-          return nullptr;
-        }
-      }
-      offsets.push_back(values.size());
-    }
-    return PyLong_FromSize_t(values.size());
+    return PyLong_FromSize_t(variables.size() + coefficients.size());
   } catch (...) {
     return PyErr_NoMemory();
   }
@@ -138,12 +191,9 @@ PyObject* copy_buffer(PyObject* /*module*/, PyObject* object) noexcept {
 }
 
 PyMethodDef floor_methods[] = {
-    {"ids", read_flat<std::uint64_t, read_id>, METH_O, "Reads a list of ints; returns the count."},
-    {"numbers", read_flat<double, read_number>, METH_O, "Reads a list of numbers; returns the count."},
-    {"texts", read_flat<std::string_view, read_text>, METH_O, "Reads a list of strs as UTF-8; returns the count."},
-    {"characters", read_flat<char32_t, read_character>, METH_O, "Reads a list of one-character strs."},
-    {"id_rows", read_rows<std::uint64_t, read_id>, METH_O, "Reads a list of lists of ints; returns the count."},
-    {"number_rows", read_rows<double, read_number>, METH_O, "Reads a list of lists of numbers."},
+    {"variables", variables, METH_VARARGS, "variables(names, vtypes, lbs, ubs): reads the lists (or None)."},
+    {"constraints", constraints, METH_VARARGS,
+     "constraints(fs_vars, fs_coeffs, fs_consts, senses, rhss, names): reads the lists (names may be None)."},
     {"copy_buffer", copy_buffer, METH_O, "Copies a C-contiguous buffer's bytes; returns the byte count."},
     {nullptr, nullptr, 0, nullptr},
 };
