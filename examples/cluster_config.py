@@ -12,7 +12,7 @@ from brenlox_copt import COPT
 SETTINGS = {
     COPT.CLIENT_CLUSTER: os.environ.get("COPT_CLUSTER", "localhost"),
     COPT.CLIENT_PORT: int(os.environ.get("COPT_CLUSTER_PORT", "7878")),
-    COPT.CLIENT_WAITTIME: 30,  # seconds to wait for a free slot
+    COPT.CLIENT_WAITTIME: 30,
     COPT.CLIENT_PRIORITY: 2,
 }
 

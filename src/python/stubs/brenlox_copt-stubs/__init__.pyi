@@ -25,7 +25,7 @@ class COPT:
     """
 
     CLIENT_CAFILE: Final = "CaFile"
-    """Certificate authority file of the compute cluster."""
+    """Certificate authority file for the connection to a compute cluster."""
     CLIENT_CERTFILE: Final = "CertFile"
     """Client certificate file."""
     CLIENT_CERTKEYFILE: Final = "CertKeyFile"
@@ -37,9 +37,9 @@ class COPT:
     CLIENT_PORT: Final = "Port"
     """Port of the compute cluster."""
     CLIENT_PRIORITY: Final = "Priority"
-    """Priority of this client's jobs."""
+    """Priority of this client."""
     CLIENT_WAITTIME: Final = "WaitTime"
-    """Seconds to wait for a free slot."""
+    """Waiting time for the compute cluster."""
 
 @final
 class EnvrConfig:
