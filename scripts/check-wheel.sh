@@ -10,7 +10,7 @@ rm -rf "$wheelhouse"
 exec 9>build/.lock
 flock 9
 .venv/bin/python -m pip wheel -q --disable-pip-version-check --no-build-isolation --no-deps -w "$wheelhouse" \
-  -Cbuild-dir=build -Cinstall.strip=false .
+  -Cbuild-dir=build -Ccmake.build-type=RelWithDebInfo -Cinstall.strip=false .
 flock -u 9
 
 wheels=("$wheelhouse"/*.whl)
