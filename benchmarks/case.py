@@ -3,7 +3,8 @@ repetitions and prints the seconds of each timed phase as JSON on its last line 
 
     python benchmarks/case.py <arm> <model> <size> <repetitions>
 
-Arms: ours (the module, stand-in in its discard mode: the binding's own cost), floor (the conversion floor),
+Arms: ours (the module, stand-in in its discard mode: the binding's own cost), ours_numpy (the same with the bounds
+as NumPy arrays, beside a memcpy of their bytes), floor (the conversion floor),
 highspy_lists, highspy_numpy, e2e_ours (the module on the stand-in that stores the problem), memory (peak extra
 memory of one add_constraints call)."""
 
@@ -114,9 +115,33 @@ def ours(model: models.Model, kind: str, repetitions: int, discard: bool = True)
     return repeat(repetitions, phases)
 
 
-def floor(model: models.Model, kind: str, repetitions: int) -> dict[str, list[float]]:
+def floor_module():
     sys.path.insert(0, str(build_dir() / "benchmarks"))
-    import brenlox_bench_floor as f
+    import brenlox_bench_floor
+
+    return brenlox_bench_floor
+
+
+def ours_numpy(model: models.Model, repetitions: int) -> dict[str, list[float]]:
+    """The bounds as float64 arrays (today they take the sequence path), beside a memcpy of the same bytes."""
+    import numpy as np
+
+    standin(discard=True)
+    import brenlox_copt
+
+    f = floor_module()
+    lbs, ubs, n = np.asarray(model.lbs, dtype=np.float64), np.asarray(model.ubs, dtype=np.float64), model.n_vars
+
+    def phases() -> dict[str, Callable[[], object]]:
+        target = brenlox_copt.Model()
+        return {"vars": lambda: target.add_variables(n, lbs=lbs, ubs=ubs),
+                "memcpy": lambda: (f.copy_buffer(lbs), f.copy_buffer(ubs))}
+
+    return repeat(repetitions, phases)
+
+
+def floor(model: models.Model, kind: str, repetitions: int) -> dict[str, list[float]]:
+    f = floor_module()
 
     m = model
 
@@ -250,6 +275,8 @@ def main() -> None:
         result = {"phases": ours(model, kind, repetitions)}
     elif arm == "e2e_ours":
         result = {"phases": ours(model, kind, repetitions, discard=False), "checksum": models.checksum(model)}
+    elif arm == "ours_numpy":
+        result = {"phases": ours_numpy(model, repetitions)}
     elif arm == "floor":
         result = {"phases": floor(model, kind, repetitions)}
     elif arm in ("highspy_lists", "highspy_numpy"):

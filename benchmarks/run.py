@@ -46,7 +46,7 @@ END_TO_END_ARMS = ("e2e_ours", "e2e_cpp")
 NATIVE_ARMS = {"e2e_cpp": [], "standin_discard": ["discard"]}
 # The unit each phase's time is divided by.
 UNITS = {"vars": "var", "names": "name", "rows": "nnz", "objective": "var", "add_variable": "call",
-         "add_constraint": "call", "total": "nnz", "vars_ids": "var", "rows_ids": "nnz"}
+         "add_constraint": "call", "total": "nnz", "vars_ids": "var", "rows_ids": "nnz", "memcpy": "var"}
 
 
 def build_dir() -> Path:
@@ -199,8 +199,9 @@ def ratios(results: Results, plan: Plan) -> list[Ratio]:
         if bound is not None:
             found.append(bound)
     found.extend(memory_ratios(results, largest))
-    found.append(Ratio("NumPy within 2x of memcpy", "no buffer fast path: NumPy arrays take the sequence path",
-                       math.nan, math.nan, False))
+    for n in plan.lp_sizes:
+        found.append(ratio(results, "NumPy within 2x of memcpy", f"lp {n} bounds as float64 arrays: ours / memcpy",
+                           ("lp", n, "ours_numpy", "vars"), ("lp", n, "ours_numpy", "memcpy"), 2.0, True))
     return [item for item in found if item is not None]
 
 
@@ -248,7 +249,7 @@ def run(plan: Plan, progress) -> Results:
     results = Results()
     cases: list[tuple[str, str, int]] = []
     for n in plan.lp_sizes:
-        cases += [(arm, "lp", n) for arm in LIST_ARMS + END_TO_END_ARMS + ("standin_discard",)]
+        cases += [(arm, "lp", n) for arm in LIST_ARMS + END_TO_END_ARMS + ("standin_discard", "ours_numpy")]
     cases += [(arm, "long", plan.long_rows) for arm in LIST_ARMS + END_TO_END_ARMS + ("standin_discard",)]
     cases += [(arm, "mip", plan.mip_variables) for arm in LIST_ARMS]
     cases += [(arm, "single", plan.single_calls) for arm in ("ours", "highspy_lists")]

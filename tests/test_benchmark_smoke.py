@@ -8,7 +8,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 
 ARMS = {
-    "lp": {"ours", "floor", "highspy_lists", "highspy_numpy", "e2e_ours", "e2e_cpp", "standin_discard"},
+    "lp": {"ours", "ours_numpy", "floor", "highspy_lists", "highspy_numpy", "e2e_ours", "e2e_cpp", "standin_discard"},
     "long": {"ours", "floor", "highspy_lists", "highspy_numpy", "e2e_ours", "e2e_cpp", "standin_discard"},
     "mip": {"ours", "floor", "highspy_lists", "highspy_numpy"},
     "single": {"ours", "highspy_lists"},
