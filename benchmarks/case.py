@@ -166,6 +166,8 @@ def highspy_arm(model: models.Model, kind: str, repetitions: int, numpy_arrays: 
     import numpy as np
 
     m = model
+    # With lists, the rows must first be flattened into compressed rows, as a user of highspy holding the same lists
+    # would: that is timed with the call. NumPy arrays come already flat.
     starts, indices, values, lower, upper = models.csr(m)
     lbs, ubs = m.lbs, m.ubs
     integer_columns = list(range(m.n_vars))
@@ -183,7 +185,14 @@ def highspy_arm(model: models.Model, kind: str, repetitions: int, numpy_arrays: 
 
     def phases() -> dict[str, Callable[[], object]]:
         solver = new_highs()
-        add_rows = lambda: solver.addRows(rows, lower, upper, nnz, starts, indices, values)  # noqa: E731
+
+        def add_rows() -> None:
+            if numpy_arrays:
+                solver.addRows(rows, lower, upper, nnz, starts, indices, values)
+            else:
+                flat_starts, flat_indices, flat_values, flat_lower, flat_upper = models.csr(m)
+                solver.addRows(rows, flat_lower, flat_upper, nnz, flat_starts, flat_indices, flat_values)
+
         if kind == "single":
             infinity = models.INF
 
@@ -208,7 +217,7 @@ def highspy_arm(model: models.Model, kind: str, repetitions: int, numpy_arrays: 
                 solver.changeColsIntegrality(m.n_vars, integer_columns, integrality)
 
             def add_named_rows() -> None:
-                solver.addRows(rows, lower, upper, nnz, starts, indices, values)
+                add_rows()
                 for row, name in enumerate(m.row_names):
                     solver.passRowName(row, name)
 

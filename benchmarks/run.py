@@ -105,6 +105,13 @@ class Results:
         times = case["phases"][phase]
         return Measure(statistics.median(times) * 1e9 / per, min(times) * 1e9 / per)
 
+    def seconds(self, kind: str, size: int, arm: str, phase: str) -> Measure | None:
+        case = self.cases.get((kind, size, arm))
+        if case is None or phase not in case["phases"]:
+            return None
+        times = case["phases"][phase]
+        return Measure(statistics.median(times), min(times))
+
     def table(self) -> list[str]:
         lines = ["| model | size | arm | phase | unit | median ns | min ns |", "|---|---|---|---|---|---:|---:|"]
         for (kind, size, arm), case in self.cases.items():
@@ -128,20 +135,20 @@ class Ratio:
 Terms = list[tuple[float, tuple]]
 
 
-def combined(results: Results, terms: Terms) -> Measure | None:
-    """The signed sum of several phases' measures (median with medians, minimum with minimums)."""
-    measures = [(sign, results.measure(*key)) for sign, key in terms]
+def combined(results: Results, terms: Terms, per_unit: bool) -> Measure | None:
+    """The signed sum of several phases' times (median with medians, minimum with minimums), whole or per unit."""
+    measures = [(sign, results.measure(*key) if per_unit else results.seconds(*key)) for sign, key in terms]
     if any(measure is None for _, measure in measures):
         return None
     return Measure(sum(sign * m.median for sign, m in measures), sum(sign * m.minimum for sign, m in measures))
 
 
 def ratio(results: Results, goal: str, what: str, top: tuple | Terms, bottom: tuple | Terms, limit: float,
-          at_most: bool) -> Ratio | None:
-    """top / bottom for the medians and for the minimums; judged on the minimums, the figures least disturbed by
-    whatever else the machine runs."""
-    upper = combined(results, top if isinstance(top, list) else [(1.0, top)])
-    lower = combined(results, bottom if isinstance(bottom, list) else [(1.0, bottom)])
+          at_most: bool, per_unit: bool = False) -> Ratio | None:
+    """top / bottom for the medians and for the minimums, of whole times (the phases of one model) or of times per
+    unit (across sizes); judged on the minimums, the figures least disturbed by whatever else the machine runs."""
+    upper = combined(results, top if isinstance(top, list) else [(1.0, top)], per_unit)
+    lower = combined(results, bottom if isinstance(bottom, list) else [(1.0, bottom)], per_unit)
     if upper is None or lower is None:
         return None
     median, minimum = upper.median / lower.median, upper.minimum / lower.minimum
@@ -177,7 +184,8 @@ def ratios(results: Results, plan: Plan) -> list[Ratio]:
                            (kind, size, "highspy_numpy", "rows"), (kind, size, "ours", "rows"), 1.0, False))
     smallest, largest = min(plan.lp_sizes), max(plan.lp_sizes)
     found.append(ratio(results, f"linear scaling within {GOAL_SCALING}x", f"lp rows ns/nnz: N={largest} / N={smallest}",
-                       ("lp", largest, "ours", "rows"), ("lp", smallest, "ours", "rows"), GOAL_SCALING, True))
+                       ("lp", largest, "ours", "rows"), ("lp", smallest, "ours", "rows"), GOAL_SCALING, True,
+                       per_unit=True))
     single = plan.single_calls
     for phase in ("add_variable", "add_constraint"):
         measure = results.measure("single", single, "ours", phase)

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -172,6 +173,9 @@ PyObject* constraints(PyObject* /*module*/, PyObject* args) noexcept {
   }
 }
 
+/// The last copy_buffer result, kept until the next call: a copy nobody can see would be optimised away.
+std::unique_ptr<unsigned char[]> g_last_copy;
+
 /// The memcpy baseline of the buffer fast path: copies a buffer's bytes into a new array.
 PyObject* copy_buffer(PyObject* /*module*/, PyObject* object) noexcept {
   Py_buffer view;
@@ -187,6 +191,7 @@ PyObject* copy_buffer(PyObject* /*module*/, PyObject* object) noexcept {
   if (!copy) {
     return PyErr_NoMemory();
   }
+  g_last_copy = std::move(copy);
   return PyLong_FromSize_t(size);
 }
 
