@@ -8,6 +8,7 @@ import pytest
 
 import brenlox_copt
 from support import argcheck
+from support.number_likes import Index
 
 Probe = argcheck.load().Probe
 
@@ -127,14 +128,6 @@ def test_constructor_argument_errors(call, message, parameter):
 
 
 # Integers and numbers ----------------------------------------------------------------------------------------------
-
-
-class Index:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
 
 
 class Floaty:

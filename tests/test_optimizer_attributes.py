@@ -8,19 +8,10 @@ import numpy as np
 import pytest
 
 from support.models import fresh_model
+from support.number_likes import Index
 
 NOT_A_VALUE = "COPT parameter value must be bool, int, or float"
 UNKNOWN = "code 8: unknown parameter name"  # the stand-in's answer to a parameter name it does not know
-
-
-class Index:
-    """An integer that is not an int."""
-
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
 
 
 class FloatWithBrokenIndex:

@@ -10,24 +10,10 @@ import pytest
 
 from support.argcheck import run_in_thread
 from support.models import fresh_model, solved_model
+from support.number_likes import Calling
 
 SENT = "brenlox_copt::model::Model is unsendable, but sent to another thread"
 DROPPED = "brenlox_copt::model::Model is unsendable, but is being dropped on another thread"
-
-
-class Calling:
-    """A number whose conversion first calls back into Python."""
-
-    def __init__(self, callback, value=1):
-        self.callback, self.value = callback, value
-
-    def __index__(self):
-        self.callback()
-        return self.value
-
-    def __float__(self):
-        self.callback()
-        return float(self.value)
 
 
 def snapshot(standin, model):

@@ -10,6 +10,7 @@ import pytest
 import brenlox_copt
 from support import argcheck
 from support.argcheck import run_in_thread
+from support.number_likes import Calling
 
 module = argcheck.load()
 Probe = module.Probe
@@ -136,21 +137,6 @@ def test_objects_have_no_dict_no_weakrefs_and_no_gc():
 
 
 # Borrows -----------------------------------------------------------------------------------------------------------
-
-
-class Calling:
-    """An argument whose conversion calls back into Python."""
-
-    def __init__(self, callback, value=1):
-        self.callback, self.value = callback, value
-
-    def __index__(self):
-        self.callback()
-        return self.value
-
-    def __float__(self):
-        self.callback()
-        return float(self.value)
 
 
 @pytest.mark.parametrize(

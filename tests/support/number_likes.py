@@ -19,3 +19,18 @@ class Floaty:
 
     def __float__(self):
         return self.value
+
+
+class Calling:
+    """A number whose conversion first calls back into Python (for re-entrancy tests)."""
+
+    def __init__(self, callback, value=1):
+        self.callback, self.value = callback, value
+
+    def __index__(self):
+        self.callback()
+        return self.value
+
+    def __float__(self):
+        self.callback()
+        return float(self.value)
