@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <exception>
+#include <optional>
 #include <span>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "backend/text.hpp"
+#include "python/buffer.hpp"
 #include "python/kinds.hpp"
 #include "python/ref.hpp"
 
@@ -168,6 +170,26 @@ bool walk_sequence(PyObject* object, Reserve&& reserve, Append&& append) {
   return PyErr_Occurred() == nullptr;
 }
 
+/// walk_sequence with the buffer fast path first: an object that is a sequence and exposes a one-dimensional
+/// C-contiguous buffer of a format Item reads (buffer.hpp) has its values pushed straight from memory; any other
+/// object is walked item by item.
+template <class Item, class Reserve, class Append, class Push>
+bool walk_values(PyObject* object, Reserve&& reserve, Append&& append, Push&& push) {
+  if constexpr (kReadsBuffers<Item>) {
+    if (!PyList_CheckExact(object) && !PyTuple_CheckExact(object) && PyObject_CheckBuffer(object) != 0 &&
+        PySequence_Check(object) != 0) {
+      const BufferView view(object);
+      if (view.type_code() != 0) {
+        reserve_hint(reserve, view.count());
+        if (const std::optional<bool> done = read_buffer<Item>(view, push)) {
+          return *done;
+        }
+      }
+    }
+  }
+  return walk_sequence<Item>(object, reserve, append);
+}
+
 template <class Kind>
 struct SequenceValue {
   using Type = std::vector<typename Kind::Value>;
@@ -212,7 +234,7 @@ struct SequenceOf {
       return detail::walk_sequence<Item>(
           object, [&](std::size_t rows) { out.reserve_rows(rows); },
           [&](PyObject* row) BRENLOX_INLINE_STEP {
-            const bool converted = detail::walk_sequence<Inner>(
+            const bool converted = detail::walk_values<Inner>(
                 row, [&](std::size_t length) { out.reserve_row(length); },
                 [&](PyObject* item) BRENLOX_INLINE_STEP {
                   typename Inner::Value value{};
@@ -221,14 +243,15 @@ struct SequenceOf {
                   }
                   out.push_value(value);
                   return true;
-                });
+                },
+                [&](typename Inner::Value value) { out.push_value(value); });
             if (converted) {
               out.end_row();
             }
             return converted;
           });
     } else {
-      return detail::walk_sequence<Item>(
+      return detail::walk_values<Item>(
           object, [&](std::size_t length) { out.reserve(length); },
           [&](PyObject* item) BRENLOX_INLINE_STEP {
             typename Item::Value value{};
@@ -237,7 +260,8 @@ struct SequenceOf {
             }
             out.push_back(std::move(value));
             return true;
-          });
+          },
+          [&](typename Item::Value value) { out.push_back(std::move(value)); });
     }
   }
 };
