@@ -5,17 +5,16 @@ on their own models at once."""
 import gc
 import itertools
 import json
-import os
 import random
 import subprocess
 import sys
 import threading
-from pathlib import Path
 
 import pytest
 
 from brenlox_copt import Env, EnvrConfig, Model
 from support.argcheck import run_in_thread
+from support.child import child_environment
 from support.release_order import assert_released_once_in_order
 
 NOTHING = {"configs": 0, "envs": 0, "problems": 0}
@@ -181,12 +180,8 @@ EXIT_PROBLEMS = {"prob1": "env1", "prob2": "env2", "prob3": "env3", "prob4": "en
     [("end", 0), ("sys.exit", 3), ("uncaught", 1), ("dropped elsewhere", 0)],
 )
 def test_exit_with_live_objects(standin, tmp_path, how, code):
-    tests = Path(__file__).resolve().parent
-    environment = {**os.environ, "PYTHONPATH": os.pathsep.join([str(tests), os.environ.get("PYTHONPATH", "")])}
+    environment = child_environment(leaks_on_purpose=how == "dropped elsewhere")
     log_path = tmp_path / "exit-log.json"
-    if how == "dropped elsewhere":
-        # The child leaks on purpose; a leak checker running the suite (scripts/sanitize.sh) must not fail it for that.
-        environment["ASAN_OPTIONS"] = environment.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
     completed = subprocess.run(
         [sys.executable, "-c", EXIT_CHILD, how, str(log_path)],
         capture_output=True, text=True, env=environment, timeout=120,

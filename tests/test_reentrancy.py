@@ -1,14 +1,13 @@
 """A real Model guarded against re-entry from its own argument conversions, and bound to the thread that made it."""
 
 import json
-import os
 import subprocess
 import sys
-from pathlib import Path
 
 import pytest
 
 from support.argcheck import run_in_thread
+from support.child import child_environment
 from support.models import fresh_model, solved_model
 from support.number_likes import Calling
 
@@ -161,8 +160,7 @@ print(json.dumps({"before": before, "after": standin.live(), "deleted": standin.
 
 
 def test_drop_on_another_thread_is_reported_and_keeps_the_problem(standin):
-    tests = Path(__file__).resolve().parent
-    environment = {**os.environ, "PYTHONPATH": os.pathsep.join([str(tests), os.environ.get("PYTHONPATH", "")])}
+    environment = child_environment(leaks_on_purpose=True)
     completed = subprocess.run(
         [sys.executable, "-c", DROP_ON_ANOTHER_THREAD], capture_output=True, text=True, env=environment, timeout=60
     )
