@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets everything up, then runs every test: the C++ suites (ctest), the wheel check, the Windows check under Wine,
-# then the Python suites (pytest).
+# the leak check, then the Python suites (pytest).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
@@ -8,4 +8,5 @@ cd "$root"
 .venv/bin/ctest --test-dir build --output-on-failure
 bash scripts/check-wheel.sh
 bash scripts/windows-check.sh
+bash scripts/leak-check.sh
 exec .venv/bin/python -m pytest "$@"
