@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets everything up, then runs every test: the C++ suites (ctest), the wheel check, the Windows check under Wine,
+# Sets everything up, then runs every test: the C++ suites (ctest), the wheel and sdist checks, the Windows check under Wine,
 # the leak check, then the Python suites (pytest).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -7,6 +7,7 @@ bash "$root/scripts/setup.sh"
 cd "$root"
 .venv/bin/ctest --test-dir build --output-on-failure
 bash scripts/check-wheel.sh
+bash scripts/check-sdist.sh
 bash scripts/windows-check.sh
 bash scripts/leak-check.sh
 exec .venv/bin/python -m pytest "$@"
