@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, then runs every test: the C++ suites (ctest), the wheel and sdist checks, the Windows check under Wine,
-# the leak check, then the Python suites (pytest).
+# Sets everything up, then runs every test: the C++ suites (ctest), the wheel and sdist checks, the Windows check
+# under Wine, the leak check, then the Python suites (pytest).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
