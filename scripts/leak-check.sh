@@ -22,10 +22,10 @@ echo "debug interpreter, cycles 1,001 to 2,000: $result"
 python3 -c 'import json, sys; sys.exit(abs(json.loads(sys.argv[1])["references"]) >= 100)' "$result" ||
   { echo "leak-check: references leaked" >&2; exit 1; }
 
-# Python's allocator is switched off so valgrind sees each allocation; the interpreter's own reports are suppressed,
-# and so is GLPK's environment (scripts/valgrind-leaks.supp). Symbols of unloaded libraries are kept for the report.
+# Python's allocator is switched off so valgrind sees each allocation; the interpreter's own reports are suppressed.
+# Symbols of unloaded libraries are kept for the report.
 PYTHONMALLOC=malloc valgrind --quiet --keep-debuginfo=yes --leak-check=full --show-leak-kinds=definite \
   --errors-for-leak-kinds=definite --error-exitcode=1 \
-  --suppressions=tests/standin/valgrind-python.supp --suppressions=scripts/valgrind-leaks.supp \
+  --suppressions=tests/standin/valgrind-python.supp \
   .venv/bin/python tests/leak_cycles.py 3 >/dev/null
 echo "valgrind: no definite leak and no memory error over 3 cycles"

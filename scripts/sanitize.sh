@@ -18,9 +18,7 @@ python=$(readlink -f .venv/bin/python)
 [ "$(head -c 4 "$python" | tail -c 3)" = ELF ] || { echo "sanitize: $python is not an interpreter binary" >&2; exit 1; }
 asan_runtime=$(g++ -print-file-name=libasan.so)
 # libstdc++ is preloaded too: the interpreter does not link it, and ASan's exception interceptor must find it at start.
-# So is GLPK, the stand-in's engine: it keeps a per-thread environment after a solve, which would otherwise be lost each
-# time the last model's copt.dll, and libglpk with it, is unloaded, and its frames could not be named in the report.
-export LD_PRELOAD="$asan_runtime $(g++ -print-file-name=libstdc++.so.6) $(ldconfig -p | awk '/libglpk.so.40 /{print $NF; exit}')"
+export LD_PRELOAD="$asan_runtime $(g++ -print-file-name=libstdc++.so.6)"
 # allocator_may_return_null: an impossible request fails (as with glibc) instead of aborting, since the module treats
 # a sequence's reported length as a hint and survives a reservation that fails.
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:halt_on_error=1:allocator_may_return_null=1:fast_unwind_on_malloc=0"

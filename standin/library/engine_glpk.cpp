@@ -193,9 +193,12 @@ void solve_mip(glp_prob* lp, const SolverSettings& settings, GlpkReport& report,
 void jump_back(void* landing) { std::longjmp(*static_cast<std::jmp_buf*>(landing), 1); }
 
 /// Runs GLPK; false when it hit a fatal error. GLPK reports those through its error hook, which jumps back here; no
-/// frame between holds a C++ object with a destructor. GLPK's environment is shared with anything else in the process
-/// that uses GLPK, so it is freed only after a fatal error (GLPK requires it then) and the terminal setting is restored.
+/// frame between holds a C++ object with a destructor. GLPK's per-thread environment is shared with anything else in
+/// the thread that uses GLPK: one this call created is freed again (else it would be lost when copt.dll and GLPK are
+/// unloaded), one found in place is kept, except after a fatal error (GLPK requires freeing it then).
 bool run_glpk(const GlpkInput& input, const SolverSettings& settings, GlpkReport& report, double* values) {
+  // volatile: read again after the jump back.
+  volatile const bool created_environment = glp_init_env() == 0;
   std::jmp_buf landing;
   if (setjmp(landing) != 0) {
     glp_free_env();
@@ -213,6 +216,9 @@ bool run_glpk(const GlpkInput& input, const SolverSettings& settings, GlpkReport
   glp_delete_prob(lp);
   glp_term_out(previous_output);
   glp_error_hook(nullptr, nullptr);
+  if (created_environment) {
+    glp_free_env();
+  }
   return true;
 }
 
