@@ -6,6 +6,7 @@
 
 #include "python/errors.hpp"
 #include "python/ref.hpp"
+#include "python/type_cache.hpp"
 
 namespace brenlox_copt::python {
 namespace {
@@ -57,7 +58,7 @@ void raise_initialization_error() noexcept {
 }
 
 PyObject* create_copt_type() noexcept {
-  Ref type = Ref::steal(PyType_FromSpec(&COPT_spec));
+  Ref type = Ref::steal(type_from_spec(COPT_spec));
   if (!type) {
     return nullptr;
   }
