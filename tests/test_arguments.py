@@ -65,6 +65,12 @@ def test_binding_errors(probe, method, args, kwargs, message):
     assert notes(error) == []
 
 
+def test_keywords_must_be_strings(probe):
+    with pytest.raises(TypeError) as caught:
+        probe.bind(1, 2, 3, **{1: 0})
+    assert str(caught.value) == "Probe.bind() keywords must be strings"
+
+
 def test_binding_by_position_and_keyword(probe):
     assert probe.bind(1, 2, 3) == (1, 2, 3, None, None)
     assert probe.bind(e=5, c=3, b=2, a=1) == (1, 2, 3, None, 5)
@@ -208,6 +214,15 @@ class Nameless(metaclass=BrokenQualname):
     pass
 
 
+class NumberQualname(type):
+    def __getattribute__(cls, name):
+        return 5 if name == "__qualname__" else super().__getattribute__(name)
+
+
+class NumberNamed(metaclass=NumberQualname):
+    pass
+
+
 @pytest.mark.parametrize("value", ["", "plain", "héllo ✓ 😀", "a\0b", Named("sub")])
 def test_text_is_its_utf8_bytes_followed_by_nul(probe, value):
     assert probe.text(value) == (str(value), True)
@@ -220,6 +235,7 @@ def test_text_is_its_utf8_bytes_followed_by_nul(probe, value):
         ("text", None, "'None' is not an instance of 'str'"),
         ("text", b"bytes", "'bytes' object is not an instance of 'str'"),
         ("text", Nameless(), "'<failed to extract type name>' object is not an instance of 'str'"),
+        ("text", NumberNamed(), "'<failed to extract type name>' object is not an instance of 'str'"),
         ("character", 5, "'int' object is not an instance of 'str'"),
         ("character", None, "'None' is not an instance of 'str'"),
         ("character", Floaty(), "'Floaty' object is not an instance of 'str'"),
@@ -454,6 +470,24 @@ def test_note_is_added_after_existing_notes(probe):
 # Optimizer attribute values ----------------------------------------------------------------------------------------
 
 
+def numpy_like(name, truth, module="numpy"):
+    """An object whose type is named like one of NumPy's (boolean scalars are recognised by that name, NumPy 1 and 2
+    naming them differently), whose truth is `truth` (an exception to raise it); its __index__ gives 7 only when
+    `truth` is a bool."""
+
+    def index(self):
+        if isinstance(truth, BaseException):
+            raise TypeError("no index")
+        return 7
+
+    def as_bool(self):
+        if isinstance(truth, BaseException):
+            raise truth
+        return truth
+
+    return type(name, (), {"__module__": module, "__bool__": as_bool, "__index__": index})()
+
+
 @pytest.mark.parametrize(
     "value, expected",
     [
@@ -461,7 +495,12 @@ def test_note_is_added_after_existing_notes(probe):
         (False, ("bool", False)),
         (np.bool_(True), ("bool", True)),
         (np.bool_(False), ("bool", False)),
+        (numpy_like("bool_", truth=True), ("bool", True)),
+        (numpy_like("bool", truth=False), ("bool", False)),
+        (numpy_like("float64", truth=True), ("int", 7)),
+        (numpy_like("bool_", truth=True, module=5), ("int", 7)),
         (1, ("int", 1)),
+        (-1, ("int", -1)),
         (0, ("int", 0)),
         (-(2**63), ("int", -(2**63))),
         (2**63 - 1, ("int", 2**63 - 1)),
@@ -480,7 +519,7 @@ def test_attribute_value_tries_bool_then_int_then_float(probe, value, expected):
     assert result == expected and type(result[1]) is type(expected[1])
 
 
-@pytest.mark.parametrize("value", ["0", None, [1], 10**400, Index(10**400)])
+@pytest.mark.parametrize("value", ["0", None, [1], 10**400, Index(10**400), numpy_like("bool_", truth=ValueError())])
 def test_attribute_value_refusal_has_no_note(probe, value):
     error = raised(TypeError, probe.attribute_value, value)
     assert str(error) == "COPT parameter value must be bool, int, or float"
