@@ -53,6 +53,59 @@ struct CreatedProblem {
   return check_no_nan(*bounds, what);
 }
 
+/// One pass over the bounds of a batch (absent lists read as 0 and +inf) that writes them clamped to the solver's
+/// range, a pair that is NaN or out of order as it is; false when a list has the wrong length (nothing written) or
+/// such a pair was met.
+[[nodiscard]] bool clamp_bounds(const VariableColumns& columns, std::size_t size, double* lower, double* upper) noexcept {
+  if ((columns.lower_bounds && columns.lower_bounds->size() != size) ||
+      (columns.upper_bounds && columns.upper_bounds->size() != size)) {
+    return false;
+  }
+  // Generic over how each side is read, so that a side given as a constant costs no load and no test per element.
+  const auto pass = [&](auto low_at, auto high_at) {
+    bool ordered = true;
+    for (std::size_t i = 0; i < size; ++i) {
+      const double low = low_at(i);
+      const double high = high_at(i);
+      // False for NaN on either side as well; compared as given, so that equal infinite bounds pass.
+      const bool pair_ordered = low <= high;
+      ordered &= pair_ordered;
+      lower[i] = pair_ordered ? clamp_to_solver_range(low) : low;
+      upper[i] = pair_ordered ? clamp_to_solver_range(high) : high;
+    }
+    return ordered;
+  };
+  const auto given = [](std::span<const double> values) { return [values](std::size_t i) { return values[i]; }; };
+  const auto fixed = [](double value) { return [value](std::size_t) { return value; }; };
+  const auto with_high = [&](auto low_at) {
+    return columns.upper_bounds ? pass(low_at, given(*columns.upper_bounds))
+                                : pass(low_at, fixed(std::numeric_limits<double>::infinity()));
+  };
+  return columns.lower_bounds ? with_high(given(*columns.lower_bounds)) : with_high(fixed(0.0));
+}
+
+/// The checks of a batch's bounds in the order they are stated: each list's length and NaN check, lower bounds
+/// first, then the first variable whose lower bound exceeds its upper bound. Run when clamp_bounds refuses, to name
+/// the error.
+[[nodiscard]] Status check_bounds(const VariableColumns& columns, std::uint64_t n, std::uint64_t first_id) {
+  if (auto checked = check_bound_list(columns.lower_bounds, n, "lower bounds"); !checked) {
+    return checked;
+  }
+  if (auto checked = check_bound_list(columns.upper_bounds, n, "upper bounds"); !checked) {
+    return checked;
+  }
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+    const double low = columns.lower_bounds ? (*columns.lower_bounds)[i] : 0.0;
+    const double high = columns.upper_bounds ? (*columns.upper_bounds)[i] : std::numeric_limits<double>::infinity();
+    if (low > high) {
+      return std::unexpected(BackendError::invalid_input("variable " + std::to_string(first_id + i) +
+                                                         " has lower bound " + format_number(low) +
+                                                         " greater than upper bound " + format_number(high)));
+    }
+  }
+  return {};
+}
+
 /// The character as the message shows it; a code point that no text can hold shows as U+FFFD.
 [[nodiscard]] std::string type_text(char32_t code_point) {
   const bool scalar = code_point <= 0x10FFFF && (code_point < 0xD800 || code_point > 0xDFFF);
@@ -126,26 +179,23 @@ Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColum
     return std::unexpected(BackendError::invalid_input("variable count overflow"));
   }
   const auto size = static_cast<std::size_t>(n);
-  if (auto checked = check_bound_list(columns.lower_bounds, n, "lower bounds"); !checked) {
-    return std::unexpected(std::move(checked.error()));
-  }
-  if (auto checked = check_bound_list(columns.upper_bounds, n, "upper bounds"); !checked) {
-    return std::unexpected(std::move(checked.error()));
-  }
-
-  auto lower = uninitialized_array<double>(size);
-  auto upper = uninitialized_array<double>(size);
-  for (std::size_t i = 0; i < size; ++i) {
-    const double low = columns.lower_bounds ? (*columns.lower_bounds)[i] : 0.0;
-    const double high = columns.upper_bounds ? (*columns.upper_bounds)[i] : std::numeric_limits<double>::infinity();
-    // Compared as given, so that equal infinite bounds pass before clamping makes them finite.
-    if (low > high) {
-      return std::unexpected(BackendError::invalid_input("variable " + std::to_string(m_variable_count + i) +
-                                                         " has lower bound " + format_number(low) +
-                                                         " greater than upper bound " + format_number(high)));
+  // Given bounds are clamped where they are; only an absent side needs an array of its own.
+  const auto storage = [size](const std::optional<std::span<double>>& given, std::unique_ptr<double[]>& own) {
+    if (given) {
+      return given->data();
     }
-    lower[i] = clamp_to_solver_range(low);
-    upper[i] = clamp_to_solver_range(high);
+    own = uninitialized_array<double>(size);
+    return own.get();
+  };
+  std::unique_ptr<double[]> own_lower;
+  std::unique_ptr<double[]> own_upper;
+  double* const lower = storage(columns.lower_bounds, own_lower);
+  double* const upper = storage(columns.upper_bounds, own_upper);
+  // The two decide alike, and a refused pair keeps its values; only a refusal pays for the checks that name it.
+  if (!clamp_bounds(columns, size, lower, upper)) {
+    if (auto checked = check_bounds(columns, n, m_variable_count); !checked) {
+      return std::unexpected(std::move(checked.error()));
+    }
   }
 
   auto types = variable_types(columns.types, size);
@@ -164,7 +214,7 @@ Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColum
 
   if (n > 0) {
     const int status = table().COPT_AddCols(m_problem.get(), *count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                            types->get(), lower.get(), upper.get(), names->pointers());
+                                            types->get(), lower, upper, names->pointers());
     if (auto checked = check_call(table(), status, "COPT_AddCols"); !checked) {
       return std::unexpected(std::move(checked.error()));
     }

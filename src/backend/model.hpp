@@ -30,8 +30,10 @@ struct VariableColumns {
   std::optional<std::span<const TerminatedText>> names = std::nullopt;
   /// Code points; only 'C', 'B' and 'I' are accepted.
   std::optional<std::span<const char32_t>> types = std::nullopt;
-  std::optional<std::span<const double>> lower_bounds = std::nullopt;
-  std::optional<std::span<const double>> upper_bounds = std::nullopt;
+  /// Given bounds are the batch's working storage: they are clamped in place to the solver's range (a pair
+  /// refused as NaN or out of order keeps its values, for the message).
+  std::optional<std::span<double>> lower_bounds = std::nullopt;
+  std::optional<std::span<double>> upper_bounds = std::nullopt;
 };
 
 struct AffineTerm {

@@ -1,14 +1,17 @@
 // buffer.hpp: the fast path of sequence arguments that expose a C-contiguous one-dimensional buffer (NumPy arrays,
 // array.array, bytes): float64 values for Number items and native integers for UnsignedInt items are read straight
-// from memory, with the very values and errors that converting the items one by one gives.
+// from memory in chunks, with the very values and errors that converting the items one by one gives.
 #pragma once
 
 #include <Python.h>
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <type_traits>
 
 #include "python/kinds.hpp"
@@ -47,12 +50,10 @@ class BufferView {
   }
   [[nodiscard]] std::size_t item_size() const noexcept { return static_cast<std::size_t>(m_view.itemsize); }
   [[nodiscard]] std::size_t count() const noexcept { return static_cast<std::size_t>(m_view.shape[0]); }
-  /// Item `index` as a T (items may be unaligned, so they are copied out).
+  /// Copies `length` items of type T from item `first` on into `out` (items may be unaligned, so they are copied).
   template <class T>
-  [[nodiscard]] T item(std::size_t index) const noexcept {
-    T value;
-    std::memcpy(&value, static_cast<const char*>(m_view.buf) + index * sizeof(T), sizeof(T));
-    return value;
+  void copy_items(std::size_t first, std::size_t length, T* out) const noexcept {
+    std::memcpy(out, static_cast<const char*>(m_view.buf) + first * sizeof(T), length * sizeof(T));
   }
 
  private:
@@ -63,22 +64,41 @@ class BufferView {
 template <class Item>
 inline constexpr bool kReadsBuffers = std::is_same_v<Item, Number> || std::is_same_v<Item, UnsignedInt>;
 
-/// Pushes every item of a buffer of native T as an unsigned id. A negative one fails as the same int would.
-template <class T, class Push>
-bool push_ids(const BufferView& view, Push& push) {
-  for (std::size_t index = 0; index < view.count(); ++index) {
-    const T value = view.item<T>(index);
-    if constexpr (std::is_signed_v<T>) {
-      if (value < 0) {
-        // The interpreter's own refusal of this int, so that the message is the one-by-one conversion's.
-        const Ref number = Ref::steal(PyLong_FromLongLong(value));
-        if (number) {
-          (void)PyLong_AsUnsignedLongLong(number.get());
+/// Items go through a small array on the stack in chunks of this many: the buffer's items need no alignment, and
+/// the values arrive as spans, each appended in one step.
+inline constexpr std::size_t kBufferChunk = 512;
+
+/// Raises the interpreter's own refusal of this negative int, so that the message is the one-by-one conversion's.
+template <class T>
+void refuse_negative(T value) noexcept {
+  const Ref number = Ref::steal(PyLong_FromLongLong(static_cast<long long>(value)));
+  if (number) {
+    (void)PyLong_AsUnsignedLongLong(number.get());
+  }
+}
+
+/// Pushes every item of a buffer of native T, as Value, one chunk at a time. A negative item becoming an unsigned
+/// id fails as the same int would.
+template <class T, class Value, class Push>
+bool push_chunks(const BufferView& view, Push& push) {
+  std::array<T, kBufferChunk> items;
+  for (std::size_t first = 0; first < view.count(); first += kBufferChunk) {
+    const std::size_t length = std::min(kBufferChunk, view.count() - first);
+    view.copy_items(first, length, items.data());
+    if constexpr (std::is_same_v<T, Value>) {
+      push(std::span<const Value>(items.data(), length));
+    } else {
+      if constexpr (std::is_signed_v<T>) {
+        const auto* negative = std::find_if(items.data(), items.data() + length, [](T item) { return item < 0; });
+        if (negative != items.data() + length) {
+          refuse_negative(*negative);
+          return false;
         }
-        return false;
       }
+      std::array<Value, kBufferChunk> values;
+      std::copy_n(items.data(), length, values.data());
+      push(std::span<const Value>(values.data(), length));
     }
-    push(static_cast<std::uint64_t>(value));
   }
   return true;
 }
@@ -92,16 +112,13 @@ std::optional<bool> read_buffer(const BufferView& view, Push& push) {
     if (code != 'd' || view.item_size() != sizeof(double)) {
       return std::nullopt;
     }
-    for (std::size_t index = 0; index < view.count(); ++index) {
-      push(view.item<double>(index));
-    }
-    return true;
+    return push_chunks<double, double>(view, push);
   } else {
     const auto as = [&]<class T>(T /*type*/) -> std::optional<bool> {
       if (view.item_size() != sizeof(T)) {
         return std::nullopt;
       }
-      return push_ids<T>(view, push);
+      return push_chunks<T, std::uint64_t>(view, push);
     };
     switch (code) {
       case 'b': return as(static_cast<signed char>(0));

@@ -1,6 +1,8 @@
 // model_values.cpp: sense characters, attribute names, length checks and the Python form of ids and values.
 #include "python/model_values.hpp"
 
+#include <climits>
+
 #include "python/ref.hpp"
 
 namespace brenlox_copt::python {
@@ -45,7 +47,10 @@ PyObject* id_list(backend::IdRange ids) noexcept {
     return nullptr;
   }
   for (std::uint64_t i = 0; i < ids.count; ++i) {
-    PyObject* id = PyLong_FromUnsignedLongLong(ids.first + i);
+    const std::uint64_t value = ids.first + i;
+    // PyLong_FromLong has the interpreter's fast path for values below 2**30; ids past a long take the unsigned one.
+    PyObject* id = value <= static_cast<std::uint64_t>(LONG_MAX) ? PyLong_FromLong(static_cast<long>(value))
+                                                                : PyLong_FromUnsignedLongLong(value);
     if (id == nullptr) {
       return nullptr;
     }

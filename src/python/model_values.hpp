@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "backend/model.hpp"
@@ -23,22 +24,24 @@ namespace brenlox_copt::python {
   return text->terminated();
 }
 
-/// A present value as a list of one entry, pointing into `value`.
-template <class T>
-[[nodiscard]] std::optional<std::span<const T>> one_entry(const std::optional<T>& value) noexcept {
+/// A present value as a list of one entry, pointing into `value` (writable when `value` is).
+template <class Optional>
+[[nodiscard]] auto one_entry(Optional& value) noexcept
+    -> std::optional<std::span<std::remove_reference_t<decltype(*value)>>> {
   if (!value) {
     return std::nullopt;
   }
-  return std::span<const T>(&*value, 1);
+  return std::span(&*value, 1);
 }
 
-/// A present list as a view of its entries.
-template <class T>
-[[nodiscard]] std::optional<std::span<const T>> all_entries(const std::optional<std::vector<T>>& values) noexcept {
+/// A present list as a view of its entries (writable when `values` is).
+template <class Optional>
+[[nodiscard]] auto all_entries(Optional& values) noexcept
+    -> std::optional<std::span<std::remove_reference_t<decltype((*values)[0])>>> {
   if (!values) {
     return std::nullopt;
   }
-  return std::span<const T>(*values);
+  return std::span(*values);
 }
 
 [[nodiscard]] inline std::optional<std::span<const backend::TerminatedText>> all_entries(

@@ -77,6 +77,7 @@ class Rows {
     }
   }
   void push_value(T value) { m_values.push_back(value); }
+  void push_values(std::span<const T> values) { m_values.insert(m_values.end(), values.begin(), values.end()); }
   void end_row() { m_offsets.push_back(m_values.size()); }
 
  private:
@@ -171,8 +172,8 @@ bool walk_sequence(PyObject* object, Reserve&& reserve, Append&& append) {
 }
 
 /// walk_sequence with the buffer fast path first: an object that is a sequence and exposes a one-dimensional
-/// C-contiguous buffer of a format Item reads (buffer.hpp) has its values pushed straight from memory; any other
-/// object is walked item by item.
+/// C-contiguous buffer of a format Item reads (buffer.hpp) has its values pushed straight from memory, a span at a
+/// time; any other object is walked item by item.
 template <class Item, class Reserve, class Append, class Push>
 bool walk_values(PyObject* object, Reserve&& reserve, Append&& append, Push&& push) {
   if constexpr (kReadsBuffers<Item>) {
@@ -188,6 +189,12 @@ bool walk_values(PyObject* object, Reserve&& reserve, Append&& append, Push&& pu
     }
   }
   return walk_sequence<Item>(object, reserve, append);
+}
+
+/// Appends a span of values to a vector in one step.
+template <class Vector, class Values>
+void append_values(Vector& out, const Values& values) {
+  out.insert(out.end(), values.begin(), values.end());
 }
 
 template <class Kind>
@@ -244,7 +251,7 @@ struct SequenceOf {
                   out.push_value(value);
                   return true;
                 },
-                [&](typename Inner::Value value) { out.push_value(value); });
+                [&](auto values) { out.push_values(values); });
             if (converted) {
               out.end_row();
             }
@@ -261,7 +268,8 @@ struct SequenceOf {
             out.push_back(std::move(value));
             return true;
           },
-          [&](typename Item::Value value) { out.push_back(std::move(value)); });
+          // Generic, so that kinds without a buffer path never instantiate it.
+          [&](auto values) { detail::append_values(out, values); });
     }
   }
 };

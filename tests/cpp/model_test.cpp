@@ -124,8 +124,8 @@ TEST_CASE("given variable lists reach the solver as given, bounds clamped to the
   const std::vector<TerminatedText> names = {TerminatedText(texts[0]), TerminatedText(texts[1]),
                                              TerminatedText(texts[2])};
   const std::vector<char32_t> types = {U'B', U'I', U'C'};
-  const std::vector<double> lower = {kInf, -kInf, -1e40};
-  const std::vector<double> upper = {kInf, 2.5, 1e40};
+  std::vector<double> lower = {kInf, -kInf, -1e40};
+  std::vector<double> upper = {kInf, 2.5, 1e40};
   REQUIRE(model.add_variables(3, {names, types, lower, upper}).has_value());
   const auto& added = solver.added_columns.at(0);
   CHECK(added.types == "BIC");
@@ -139,8 +139,9 @@ TEST_CASE("a refused batch of variables changes nothing") {
   BackendModel model = new_model(solver, 2);
   solve_to_cached_results(model, solver);
 
-  const std::vector<double> two = {0.0, 1.0};
-  const std::vector<double> one = {0.0};
+  std::vector<double> two = {0.0, 1.0};
+  std::vector<double> one = {0.0};
+  std::vector<double> with_nan = {1.0, kNaN};
   const std::vector<char32_t> lower_c = {U'C', U'c'};
   const std::string nul("a\0b", 3);
   const std::string plain = "y";
@@ -153,7 +154,7 @@ TEST_CASE("a refused batch of variables changes nothing") {
     expected = "Invalid input: variable count exceeds COPT's c_int range";
   }
   SUBCASE("NaN lower bound") {
-    result = model.add_variables(2, {.lower_bounds = std::vector<double>{1.0, kNaN}});
+    result = model.add_variables(2, {.lower_bounds = with_nan});
     expected = "Invalid input: lower bounds cannot contain NaN, got NaN";
   }
   SUBCASE("upper bounds of the wrong length") {
@@ -161,10 +162,16 @@ TEST_CASE("a refused batch of variables changes nothing") {
     expected = "Invalid input: upper bounds has length 1, expected 2";
   }
   SUBCASE("lower above upper, shown as given, reported before a bad type") {
-    const std::vector<double> lower = {0.0, 5.0};
-    const std::vector<double> upper = {1.0, 1.0};
+    std::vector<double> lower = {0.0, 5.0};
+    std::vector<double> upper = {1.0, 1.0};
     result = model.add_variables(2, {.types = lower_c, .lower_bounds = lower, .upper_bounds = upper});
     expected = "Invalid input: variable 3 has lower bound 5 greater than upper bound 1";
+  }
+  SUBCASE("the first pair out of order keeps the values given, beyond the solver's range too") {
+    std::vector<double> lower = {-1e40, kInf, 2e40};
+    std::vector<double> upper = {1e40, 1e35, 1.0};
+    result = model.add_variables(3, {.lower_bounds = lower, .upper_bounds = upper});
+    expected = "Invalid input: variable 3 has lower bound inf greater than upper bound 100000000000000000000000000000000000";
   }
   SUBCASE("lower case type") {
     result = model.add_variables(2, {.types = lower_c});
@@ -173,6 +180,14 @@ TEST_CASE("a refused batch of variables changes nothing") {
   SUBCASE("a type outside ASCII shows as its character") {
     result = model.add_variables(1, {.types = std::vector<char32_t>{U'\u00e9'}});
     expected = "Invalid input: unsupported COPT variable type '\u00e9'; expected 'C', 'B', or 'I'";
+  }
+  SUBCASE("a surrogate, which no text can hold, shows as the replacement character") {
+    result = model.add_variables(1, {.types = std::vector<char32_t>{0xDFFF}});
+    expected = "Invalid input: unsupported COPT variable type '\uFFFD'; expected 'C', 'B', or 'I'";
+  }
+  SUBCASE("a value past U+10FFFF likewise") {
+    result = model.add_variables(1, {.types = std::vector<char32_t>{0x110000}});
+    expected = "Invalid input: unsupported COPT variable type '\uFFFD'; expected 'C', 'B', or 'I'";
   }
   SUBCASE("types of the wrong length") {
     result = model.add_variables(1, {.types = lower_c});

@@ -43,7 +43,7 @@ void check_nothing_left() {
 
 /// max 3x + 2y subject to x + y <= 4 and x + 3y <= 6, with 0 <= x <= 3 and y >= 0: optimum 11 at (3, 1).
 void build_production_plan(BackendModel& model) {
-  const std::vector<double> upper = {3.0, kInf};
+  std::vector<double> upper = {3.0, kInf};
   REQUIRE(model.add_variables(2, {.upper_bounds = upper}).has_value());
   const std::vector<std::uint64_t> variables = {0, 1, 0, 1};
   const std::vector<double> coefficients = {1.0, 1.0, 1.0, 3.0};
