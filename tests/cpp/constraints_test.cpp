@@ -183,6 +183,33 @@ TEST_CASE("a refused batch changes nothing, and the next batch gets its ids") {
     rows.starts.back() = 2;
     expected = "Backend state error: malformed constraint batch";
   }
+  SUBCASE("fewer coefficients than variables") {
+    rows.row({0, 1}, {1.0, 1.0}, 0.0, {Kind::LessThan, 1.0});
+    rows.coefficients.pop_back();
+    expected = "Backend state error: malformed constraint batch";
+  }
+  SUBCASE("constants without row starts") {
+    rows.row({}, {}, 0.0, {Kind::LessThan, 1.0});
+    rows.starts.clear();
+    expected = "Backend state error: malformed constraint batch";
+  }
+  SUBCASE("terms without row starts") {
+    rows.variables = {0};
+    rows.coefficients = {1.0};
+    rows.starts.clear();
+    expected = "Backend state error: malformed constraint batch";
+  }
+  SUBCASE("row starts that do not begin at 0") {
+    rows.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0});
+    rows.starts.front() = 1;
+    expected = "Backend state error: malformed constraint batch";
+  }
+  SUBCASE("row starts that go back, in the second row") {
+    rows.row({0, 1}, {1.0, 1.0}, 0.0, {Kind::LessThan, 1.0}).row({}, {}, 0.0, {Kind::LessThan, 1.0})
+        .row({}, {}, 0.0, {Kind::LessThan, 1.0});
+    rows.starts = {0, 2, 1, 2};
+    expected = "Backend state error: malformed constraint batch";
+  }
   SUBCASE("the solver refuses the rows") {
     rows.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0});
     solver.fail("COPT_AddRows", 12);
@@ -263,5 +290,32 @@ TEST_CASE("a batch whose rows pass but whose entries exceed a c_int in total is 
   rusage usage{};
   REQUIRE(getrusage(RUSAGE_SELF, &usage) == 0);
   CHECK(usage.ru_maxrss < 1024L * 1024L);
+}
+
+TEST_CASE("a batch of more rows, or a row of more terms, than a c_int counts is refused before any term is read") {
+  RecordingSolver solver;
+  BackendModel model = new_model(solver, 1);
+  constexpr std::size_t kPastMax = 2147483648;
+  const std::vector<ConstraintSet> one_set = {{Kind::LessThan, 1.0}};
+  std::string expected;
+  Result<IdRange> result;
+  SUBCASE("rows") {
+    // Zero-filled row starts: every row is empty, so the batch is well formed.
+    const ZeroPages<std::size_t> starts(kPastMax + 1);
+    const ZeroPages<double> constants(kPastMax);
+    result = model.add_constraints({{}, {}, starts.span(), constants.span(), one_set});
+    expected = "Invalid input: constraint count exceeds COPT's c_int range";
+  }
+  SUBCASE("terms of one row") {
+    const ZeroPages<std::uint64_t> variables(kPastMax);
+    const ZeroPages<double> coefficients(kPastMax);
+    const std::vector<std::size_t> starts = {0, kPastMax};
+    const std::vector<double> constants = {0.0};
+    result = model.add_constraints({variables.span(), coefficients.span(), starts, constants, one_set});
+    expected = "Invalid input: constraint nonzero count exceeds COPT's c_int range";
+  }
+  CHECK(error_text(result) == expected);
+  CHECK(solver.calls.empty());
+  CHECK(model.constraint_count() == 0);
 }
 #endif

@@ -12,14 +12,17 @@ function(brenlox_fake_copt target)
   target_link_libraries(${target} PRIVATE brenlox_warnings)
 endfunction()
 
-# The complete library, and libraries lacking the first row, the last row, and two rows in the middle.
+# The complete library, libraries lacking the first row, the last row, and two rows in the middle, and one whose first
+# row is exported with a null address.
 macro(brenlox_fake_copt_variants)
   brenlox_fake_copt(fake_copt)
   brenlox_fake_copt(fake_copt_without_banner COPT_GetBanner)
   brenlox_fake_copt(fake_copt_without_lp_solution COPT_GetLpSolution)
   brenlox_fake_copt(fake_copt_without_update_and_solve COPT_Solve COPT_Update)
-  set(brenlox_fake_copt_targets
-    fake_copt fake_copt_without_banner fake_copt_without_lp_solution fake_copt_without_update_and_solve)
+  brenlox_fake_copt(fake_copt_null_banner COPT_GetBanner)
+  target_compile_definitions(fake_copt_null_banner PRIVATE FAKE_COPT_NULL_ENTRY_POINT="COPT_GetBanner")
+  set(brenlox_fake_copt_targets fake_copt fake_copt_without_banner fake_copt_without_lp_solution
+    fake_copt_without_update_and_solve fake_copt_null_banner)
 endmacro()
 
 # After brenlox_fake_copt_variants(), gives a test program the variants' paths as FAKE_COPT... macros, prefixed with

@@ -1,5 +1,6 @@
 // fake_copt.cpp: a solver library for the loader tests whose entry points do nothing. A build leaves entry points out
-// by renaming them (-DCOPT_Solve=omitted_COPT_Solve), which gives a library that lacks them.
+// by renaming them (-DCOPT_Solve=omitted_COPT_Solve), which gives a library that lacks them, and on ELF systems can
+// export one of those as a null address instead (-DFAKE_COPT_NULL_ENTRY_POINT="COPT_Solve").
 #ifdef _WIN32
 #define COPT_API_EXPORT __declspec(dllexport)
 #include <windows.h>
@@ -14,6 +15,12 @@
 #define FAKE_ENTRY_POINT(name, params) \
   int name params { return 0; }
 COPT_API_ENTRY_POINTS(FAKE_ENTRY_POINT)
+
+#if defined(FAKE_COPT_NULL_ENTRY_POINT) && defined(__ELF__)
+// The entry point is exported as an absolute symbol of value 0: looking it up succeeds, with a null address and no
+// error to report.
+__asm__(".globl " FAKE_COPT_NULL_ENTRY_POINT "\n.set " FAKE_COPT_NULL_ENTRY_POINT ", 0");
+#endif
 
 #ifdef _WIN32
 namespace {

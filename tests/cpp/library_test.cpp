@@ -307,6 +307,17 @@ TEST_CASE("a library lacking entry points is refused, naming the first missing o
   }
 }
 
+#ifndef _WIN32
+TEST_CASE("an entry point exported with a null address is refused, though the system reports no error") {
+  const TempDir dir;
+  const fs::path copied = place_library(FAKE_COPT_NULL_BANNER, dir.path());
+  const std::string path = utf8(copied);
+  CHECK(failure_text(path) == "failed to load COPT library: failed to load COPT symbol COPT_GetBanner from " + path +
+                                  ": dlsym failed, but system did not report the error");
+  CHECK_FALSE(is_loaded(copied));
+}
+#endif
+
 #ifdef _WIN32
 TEST_CASE("loading sets the thread's error mode to fail critical errors, then restores it") {
   const TempDir dir;
