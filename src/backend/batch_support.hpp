@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "backend/error.hpp"
+#include "backend/memory_advice.hpp"
 #include "backend/model.hpp"
 #include "backend/text.hpp"
 
@@ -40,10 +41,13 @@ inline constexpr std::uint64_t kMaxCInt = std::numeric_limits<std::int32_t>::max
   return to_c_int(value, what);
 }
 
-/// An array whose every element the caller writes before reading, so it is not zero-filled first.
+/// An array whose every element the caller writes before reading, so it is not zero-filled first (and, when large,
+/// is backed by huge pages where the system allows).
 template <class T>
 [[nodiscard]] std::unique_ptr<T[]> uninitialized_array(std::size_t size) {
-  return std::make_unique_for_overwrite<T[]>(size);
+  auto array = std::make_unique_for_overwrite<T[]>(size);
+  advise_huge_pages(array.get(), size * sizeof(T));
+  return array;
 }
 
 /// The NUL-terminated names of one batch and the pointer array the solver takes, valid until this object goes.

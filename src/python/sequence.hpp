@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "backend/memory_advice.hpp"
 #include "backend/text.hpp"
 #include "python/buffer.hpp"
 #include "python/kinds.hpp"
@@ -49,6 +50,21 @@ class TextList {
   std::vector<backend::TerminatedText> m_views;
 };
 
+namespace detail {
+/// Reserves room for `count` values; a large vector of plain values, about to be filled once, is advised onto huge
+/// pages first (most of what filling fresh memory costs is its page faults).
+template <class Values>
+void reserve_large(Values& values, std::size_t count) {
+  values.reserve(count);
+  if constexpr (requires { typename Values::value_type; }) {
+    using Value = typename Values::value_type;
+    if constexpr (std::is_trivially_copyable_v<Value>) {
+      backend::advise_huge_pages(values.data(), values.capacity() * sizeof(Value));
+    }
+  }
+}
+}  // namespace detail
+
 /// A sequence of sequences stored flat: every row's values one after another in `values()`, and `size() + 1`
 /// offsets, row i spanning values [offsets[i], offsets[i + 1]).
 template <class T>
@@ -67,13 +83,13 @@ class Rows {
   }
 
   // Building, used by the conversion.
-  void reserve_rows(std::size_t rows) { m_offsets.reserve(rows + 1); }
-  void reserve_values(std::size_t count) { m_values.reserve(count); }
+  void reserve_rows(std::size_t rows) { detail::reserve_large(m_offsets, rows + 1); }
+  void reserve_values(std::size_t count) { detail::reserve_large(m_values, count); }
   /// Makes room for a row of `length` values, growing geometrically so that rows do not each reallocate.
   void reserve_row(std::size_t length) {
     const std::size_t needed = m_values.size() + length;
     if (needed > m_values.capacity()) {
-      m_values.reserve(std::max(needed, 2 * m_values.capacity()));
+      detail::reserve_large(m_values, std::max(needed, 2 * m_values.capacity()));
     }
   }
   void push_value(T value) { m_values.push_back(value); }
@@ -259,7 +275,7 @@ struct SequenceOf {
           });
     } else {
       return detail::walk_values<Item>(
-          object, [&](std::size_t length) { out.reserve(length); },
+          object, [&](std::size_t length) { detail::reserve_large(out, length); },
           [&](PyObject* item) BRENLOX_INLINE_STEP {
             typename Item::Value value{};
             if (!Item::convert(item, value)) {
