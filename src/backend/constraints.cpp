@@ -59,7 +59,7 @@ struct RowBounds {
 
 }  // namespace
 
-Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch) {
+Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch, const BeforeAdding& before_adding) {
   if (!well_formed(batch)) {
     return std::unexpected(malformed_batch());
   }
@@ -141,6 +141,10 @@ Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch) {
     return std::unexpected(std::move(names.error()));
   }
 
+  const IdRange ids{first_id, n};
+  if (auto ready = ready_to_add(before_adding, ids); !ready) {
+    return std::unexpected(std::move(ready.error()));
+  }
   if (n > 0) {
     // The coefficients are already row after row, as the solver reads them.
     const int status = table().COPT_AddRows(m_problem.get(), *count, starts.get(), counts.get(),
@@ -153,11 +157,12 @@ Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch) {
     clear_results();
   }
   m_constraint_count += n;
-  return IdRange{first_id, n};
+  return ids;
 }
 
 Result<std::uint64_t> BackendModel::add_constraint(const ScalarFunction& function, ConstraintSet set,
-                                                   std::optional<TerminatedText> name) {
+                                                   std::optional<TerminatedText> name,
+                                                   const BeforeAdding& before_adding) {
   const std::array<std::size_t, 2> row_starts{0, function.variables.size()};
   std::optional<std::span<const TerminatedText>> names;
   if (name) {
@@ -169,7 +174,7 @@ Result<std::uint64_t> BackendModel::add_constraint(const ScalarFunction& functio
                               std::span<const double>(&function.constant, 1),
                               std::span<const ConstraintSet>(&set, 1),
                               names};
-  auto ids = add_constraints(batch);
+  auto ids = add_constraints(batch, before_adding);
   if (!ids) {
     return std::unexpected(std::move(ids.error()));
   }

@@ -170,7 +170,15 @@ std::optional<double> BackendModel::get_var_value(std::uint64_t id) const noexce
   return (*m_solution)[static_cast<std::size_t>(id)];
 }
 
-Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColumns& columns) {
+Status BackendModel::ready_to_add(const BeforeAdding& before_adding, IdRange ids) {
+  if (before_adding && !before_adding(ids)) {
+    return std::unexpected(BackendError::backend_state("the caller stopped the batch before it was added"));
+  }
+  return {};
+}
+
+Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColumns& columns,
+                                            const BeforeAdding& before_adding) {
   auto count = to_c_int(n, "variable count");
   if (!count) {
     return std::unexpected(std::move(count.error()));
@@ -212,6 +220,10 @@ Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColum
     return std::unexpected(std::move(names.error()));
   }
 
+  const IdRange ids{m_variable_count, n};
+  if (auto ready = ready_to_add(before_adding, ids); !ready) {
+    return std::unexpected(std::move(ready.error()));
+  }
   if (n > 0) {
     const int status = table().COPT_AddCols(m_problem.get(), *count, nullptr, nullptr, nullptr, nullptr, nullptr,
                                             types->get(), lower, upper, names->pointers());
@@ -220,7 +232,6 @@ Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColum
     }
     clear_results();
   }
-  const IdRange ids{m_variable_count, n};
   m_variable_count += n;
   return ids;
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <variant>
@@ -24,6 +25,11 @@ struct IdRange {
   std::uint64_t first = 0;
   std::uint64_t count = 0;
 };
+
+/// Called once a batch has passed every check, just before its native call, with the ids it is about to hand out:
+/// the caller makes there whatever it reports them with, and returns false when it cannot (having recorded why
+/// itself), which stops the batch with nothing changed.
+using BeforeAdding = std::function<bool(IdRange)>;
 
 /// The optional per-variable lists of one add_variables call; each present list must have exactly n entries.
 struct VariableColumns {
@@ -106,11 +112,13 @@ class BackendModel {
   [[nodiscard]] std::uint64_t constraint_count() const noexcept { return m_constraint_count; }
 
   /// Appends n columns; absent lists mean names "x{id}", type 'C', lower bound 0 and upper bound infinity.
-  [[nodiscard]] Result<IdRange> add_variables(std::uint64_t n, const VariableColumns& columns = {});
+  [[nodiscard]] Result<IdRange> add_variables(std::uint64_t n, const VariableColumns& columns = {},
+                                              const BeforeAdding& before_adding = {});
   /// Appends the batch's rows in one native call; absent names mean "c{id}".
-  [[nodiscard]] Result<IdRange> add_constraints(const ConstraintBatch& batch);
+  [[nodiscard]] Result<IdRange> add_constraints(const ConstraintBatch& batch, const BeforeAdding& before_adding = {});
   [[nodiscard]] Result<std::uint64_t> add_constraint(const ScalarFunction& function, ConstraintSet set,
-                                                     std::optional<TerminatedText> name = std::nullopt);
+                                                     std::optional<TerminatedText> name = std::nullopt,
+                                                     const BeforeAdding& before_adding = {});
   /// Replaces the whole objective: every coefficient, the constant and the sense.
   [[nodiscard]] Status set_objective(const ObjectiveFunction& function, ObjectiveSense sense);
 
@@ -126,6 +134,8 @@ class BackendModel {
   BackendModel(EnvironmentShare environment, LibraryShare library, ProblemHandle problem) noexcept;
 
   [[nodiscard]] const FunctionTable& table() const noexcept { return m_library->table(); }
+  /// Runs the caller's BeforeAdding, if any; its refusal becomes the batch's error.
+  [[nodiscard]] static Status ready_to_add(const BeforeAdding& before_adding, IdRange ids);
   void clear_results() noexcept;
 
   EnvironmentShare m_environment;

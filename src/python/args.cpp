@@ -94,7 +94,7 @@ bool check_required(const BindingRule& rule, std::span<const Ref> slots) {
 }  // namespace
 
 // The slots hold strong references: a dict passed with ** reaches us unchanged, so conversion code could empty it.
-bool bind(const BindingRule& rule, PyObject* args, PyObject* kwargs, std::span<Ref> slots) {
+bool bind_arguments(const BindingRule& rule, PyObject* args, PyObject* kwargs, std::span<Ref> slots) {
   const Py_ssize_t given = PyTuple_Size(args);
   if (given < 0) {
     return false;

@@ -57,7 +57,7 @@ template <class... Kinds>
 /// Binds positional arguments (a tuple) and keyword arguments (a dict, or null) to `slots`, one per parameter, left
 /// empty for parameters not given. On failure returns false with the binding TypeError raised: too many positional
 /// arguments, an unexpected keyword, multiple values for one parameter, or missing required parameters.
-[[nodiscard]] bool bind(const BindingRule& rule, PyObject* args, PyObject* kwargs, std::span<Ref> slots);
+[[nodiscard]] bool bind_arguments(const BindingRule& rule, PyObject* args, PyObject* kwargs, std::span<Ref> slots);
 
 namespace detail {
 

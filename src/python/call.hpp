@@ -65,7 +65,7 @@ PyObject* call_method(PyObject* self, PyObject* args, PyObject* kwargs, const Si
                       Body&& body) noexcept {
   try {
     std::array<Ref, sizeof...(Kinds)> bound;
-    if (!bind(signature.rule(), args, kwargs, bound)) {
+    if (!bind_arguments(signature.rule(), args, kwargs, bound)) {
       return nullptr;
     }
     auto& instance = instance_of<Class>(self);
@@ -107,7 +107,7 @@ PyObject* call_constructor(PyObject* args, PyObject* kwargs, const Signature<Kin
                            Body&& body) noexcept {
   try {
     std::array<Ref, sizeof...(Kinds)> bound;
-    if (!bind(signature.rule(), args, kwargs, bound)) {
+    if (!bind_arguments(signature.rule(), args, kwargs, bound)) {
       return nullptr;
     }
     std::tuple<typename Kinds::Value...> values;

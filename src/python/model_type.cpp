@@ -60,11 +60,9 @@ PyObject* Model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) n
          std::optional<double> ub) -> PyObject* {
         const std::optional<backend::TerminatedText> name_text = terminated(name);
         const backend::VariableColumns columns{one_entry(name_text), one_entry(vtype), one_entry(lb), one_entry(ub)};
-        auto ids = model.add_variables(1, columns);
-        if (!ids) {
-          return raise_backend_error(std::move(ids.error()));
-        }
-        return PyLong_FromUnsignedLongLong(ids->first);
+        return add_and_answer(
+            [&](const backend::BeforeAdding& before_adding) { return model.add_variables(1, columns, before_adding); },
+            first_id);
       });
 }
 
@@ -82,11 +80,9 @@ PyObject* Model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) 
          std::optional<std::vector<double>> ubs) -> PyObject* {
         const backend::VariableColumns columns{all_entries(names), all_entries(vtypes), all_entries(lbs),
                                                all_entries(ubs)};
-        auto ids = model.add_variables(n, columns);
-        if (!ids) {
-          return raise_backend_error(std::move(ids.error()));
-        }
-        return id_list(*ids);
+        return add_and_answer(
+            [&](const backend::BeforeAdding& before_adding) { return model.add_variables(n, columns, before_adding); },
+            id_list);
       });
 }
 
@@ -108,11 +104,11 @@ PyObject* Model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
         if (!set) {
           return nullptr;
         }
-        auto id = model.add_constraint({vars, coeffs, constant}, *set, terminated(name));
-        if (!id) {
-          return raise_backend_error(std::move(id.error()));
-        }
-        return PyLong_FromUnsignedLongLong(*id);
+        return add_and_answer(
+            [&](const backend::BeforeAdding& before_adding) {
+              return model.add_constraint({vars, coeffs, constant}, *set, terminated(name), before_adding);
+            },
+            first_id);
       });
 }
 
@@ -165,11 +161,9 @@ PyObject* Model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
         std::vector<double>().swap(rhss);
         const backend::ConstraintBatch batch{fs_vars.values(), coefficients, fs_vars.offsets(),
                                              fs_consts,        sets,         all_entries(names)};
-        auto ids = model.add_constraints(batch);
-        if (!ids) {
-          return raise_backend_error(std::move(ids.error()));
-        }
-        return id_list(*ids);
+        return add_and_answer(
+            [&](const backend::BeforeAdding& before_adding) { return model.add_constraints(batch, before_adding); },
+            id_list);
       });
 }
 

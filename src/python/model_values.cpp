@@ -62,6 +62,8 @@ PyObject* id_list(backend::IdRange ids) noexcept {
   return list.release();
 }
 
+PyObject* first_id(backend::IdRange ids) noexcept { return PyLong_FromUnsignedLongLong(ids.first); }
+
 PyObject* float_or_none(std::optional<double> value) noexcept {
   if (!value) {
     Py_RETURN_NONE;

@@ -7,11 +7,14 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <utility>
 #include <type_traits>
 #include <vector>
 
 #include "backend/model.hpp"
+#include "python/errors.hpp"
 #include "python/kinds.hpp"
+#include "python/ref.hpp"
 #include "python/sequence.hpp"
 
 namespace brenlox_copt::python {
@@ -63,6 +66,30 @@ template <class Optional>
 
 /// A new list of the range's ids as ints.
 [[nodiscard]] PyObject* id_list(backend::IdRange ids) noexcept;
+
+/// The first id of the range as an int.
+[[nodiscard]] PyObject* first_id(backend::IdRange ids) noexcept;
+
+/// Runs `add(before_adding)`, a backend edit, and returns what `make(ids)` (a new reference, or null with an error
+/// set) made of the ids it hands out. The answer is made after every check and before the native call, so that
+/// running out of memory for it leaves the model as it was; a failed edit raises the backend's error.
+template <class Add, class Make>
+[[nodiscard]] PyObject* add_and_answer(Add&& add, Make&& make) {
+  Ref answer;
+  const backend::BeforeAdding before_adding = [&](backend::IdRange ids) {
+    answer = Ref::steal(make(ids));
+    return static_cast<bool>(answer);
+  };
+  auto added = add(before_adding);
+  if (!added) {
+    // Set only when making the answer failed: no Python code runs during a backend edit.
+    if (PyErr_Occurred() != nullptr) {
+      return nullptr;
+    }
+    return raise_backend_error(std::move(added.error()));
+  }
+  return answer.release();
+}
 
 /// A float, or None when absent.
 [[nodiscard]] PyObject* float_or_none(std::optional<double> value) noexcept;

@@ -319,3 +319,46 @@ TEST_CASE("a batch of more rows, or a row of more terms, than a c_int counts is 
   CHECK(model.constraint_count() == 0);
 }
 #endif
+
+TEST_CASE("the caller's hook sees the ids after every check and before the call; its refusal changes nothing") {
+  RecordingSolver solver;
+  BackendModel model = new_model(solver, 2);
+  solve_to_cached_results(model, solver);
+  Rows rows;
+  rows.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0}).row({1}, {2.0}, 0.0, {Kind::GreaterThan, 0.0});
+  std::vector<IdRange> seen;
+  const auto refuse = [&](IdRange ids) {
+    seen.push_back(ids);
+    return false;
+  };
+  SUBCASE("a batch") {
+    CHECK(error_text(model.add_constraints(rows.batch(), refuse)) ==
+          "Backend state error: the caller stopped the batch before it was added");
+    REQUIRE(seen.size() == 1);
+    CHECK(seen[0].count == 2);
+  }
+  SUBCASE("one constraint") {
+    const std::vector<std::uint64_t> variables{1};
+    const std::vector<double> coefficients{1.0};
+    CHECK_FALSE(model.add_constraint({variables, coefficients, 0.0}, {Kind::EqualTo, 1.0}, std::nullopt, refuse));
+    REQUIRE(seen.size() == 1);
+    CHECK(seen[0].count == 1);
+  }
+  SUBCASE("a refused batch never reaches the hook") {
+    Rows refused = rows;
+    refused.row({7}, {1.0}, 0.0, {Kind::LessThan, 1.0});
+    CHECK(error_text(model.add_constraints(refused.batch(), refuse)) == "Invalid variable index: 7");
+    CHECK(seen.empty());
+  }
+  CHECK(solver.added_rows.empty());
+  CHECK(model.constraint_count() == 0);
+  CHECK(model.get_objective_value() == 7.0);
+  auto added = model.add_constraints(rows.batch(), [&](IdRange ids) {
+    seen.push_back(ids);
+    return true;
+  });
+  REQUIRE(added.has_value());
+  CHECK(seen.back().first == 0);
+  CHECK(added->first == 0);
+  CHECK(solver.added_rows.size() == 1);
+}

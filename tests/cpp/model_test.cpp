@@ -201,6 +201,16 @@ TEST_CASE("a refused batch of variables changes nothing") {
     result = model.add_variables(2, {.names = bad_names});
     expected = "Invalid name: variable name contains an embedded NUL byte";
   }
+  SUBCASE("the caller's hook, given the ids after every check, stops the batch") {
+    IdRange seen;
+    result = model.add_variables(2, {.upper_bounds = two}, [&](IdRange ids) {
+      seen = ids;
+      return false;
+    });
+    CHECK(seen.first == 2);
+    CHECK(seen.count == 2);
+    expected = "Backend state error: the caller stopped the batch before it was added";
+  }
   SUBCASE("the solver refuses the columns") {
     solver.fail("COPT_AddCols", 9);
     solver.retcode_message = "no room";
