@@ -68,7 +68,9 @@ struct ConstraintSet {
 
 /// n constraints in compressed-row form. Row k's terms are entries row_starts[k] to row_starts[k + 1] - 1 of the
 /// parallel `variables` and `coefficients`; row_starts has n + 1 entries (none for an empty batch), starts at 0 and
-/// ends at the number of terms. n is the number of constants.
+/// ends at the number of terms. n is the number of constants. `variables`, `row_starts`, `constants` and `sets` are
+/// read into the batch's own arrays before BeforeAdding runs, so the caller may free them there; `coefficients` and
+/// `names` are read until the native call returns.
 struct ConstraintBatch {
   std::span<const std::uint64_t> variables;
   std::span<const double> coefficients;

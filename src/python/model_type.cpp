@@ -163,7 +163,14 @@ PyObject* Model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
                                              fs_consts,        sets,         all_entries(names)};
         return add_and_answer(
             [&](const backend::BeforeAdding& before_adding) { return model.add_constraints(batch, before_adding); },
-            id_list);
+            [&](backend::IdRange ids) {
+              // The backend has read these into its own arrays: given back before the ids are made, they leave
+              // room for them, and the call's peak memory stays that of the arrays.
+              (void)std::move(fs_vars).release_values();
+              std::vector<double>().swap(fs_consts);
+              std::vector<backend::ConstraintSet>().swap(sets);
+              return id_list(ids);
+            });
       });
 }
 
