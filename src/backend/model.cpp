@@ -56,7 +56,8 @@ struct CreatedProblem {
 /// One pass over the bounds of a batch (absent lists read as 0 and +inf) that writes them clamped to the solver's
 /// range, a pair that is NaN or out of order as it is; false when a list has the wrong length (nothing written) or
 /// such a pair was met.
-[[nodiscard]] bool clamp_bounds(const VariableColumns& columns, std::size_t size, double* lower, double* upper) noexcept {
+[[nodiscard]] bool clamp_bounds(const VariableColumns& columns, std::size_t size, double* lower,
+                                double* upper) noexcept {
   if ((columns.lower_bounds && columns.lower_bounds->size() != size) ||
       (columns.upper_bounds && columns.upper_bounds->size() != size)) {
     return false;

@@ -171,7 +171,8 @@ TEST_CASE("a refused batch of variables changes nothing") {
     std::vector<double> lower = {-1e40, kInf, 2e40};
     std::vector<double> upper = {1e40, 1e35, 1.0};
     result = model.add_variables(3, {.lower_bounds = lower, .upper_bounds = upper});
-    expected = "Invalid input: variable 3 has lower bound inf greater than upper bound 100000000000000000000000000000000000";
+    expected = "Invalid input: variable 3 has lower bound inf greater than upper bound "
+               "100000000000000000000000000000000000";
   }
   SUBCASE("lower case type") {
     result = model.add_variables(2, {.types = lower_c});
