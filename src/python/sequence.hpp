@@ -19,8 +19,8 @@
 #include "python/kinds.hpp"
 #include "python/ref.hpp"
 
-// The per-item steps of a sequence walk must be inlined into its loop: a call per item costs as much as the
-// conversion itself.
+// The per-item steps of a sequence walk must be inlined into its loop, and the walks themselves into the row loop of a
+// sequence of sequences: a call per item or per short row costs as much as the conversion itself.
 #if defined(__GNUC__)
 #define BRENLOX_INLINE_STEP __attribute__((always_inline))
 #else
@@ -140,7 +140,7 @@ std::size_t nested_size_hint(PyObject* object) noexcept;
 /// failure; Item is the items' kind. Exact lists and tuples are read directly; a list is re-measured after every item
 /// whose conversion may have run Python code, so a list changed meanwhile is walked exactly as its iterator would.
 template <class Item, class Reserve, class Append>
-bool walk_sequence(PyObject* object, Reserve&& reserve, Append&& append) {
+BRENLOX_INLINE_STEP inline bool walk_sequence(PyObject* object, Reserve&& reserve, Append&& append) {
   if (PyList_CheckExact(object)) {
     Py_ssize_t length = PyList_Size(object);
     reserve_hint(reserve, static_cast<std::size_t>(length));
@@ -191,7 +191,7 @@ bool walk_sequence(PyObject* object, Reserve&& reserve, Append&& append) {
 /// C-contiguous buffer of a format Item reads (buffer.hpp) has its values pushed straight from memory, a span at a
 /// time; any other object is walked item by item.
 template <class Item, class Reserve, class Append, class Push>
-bool walk_values(PyObject* object, Reserve&& reserve, Append&& append, Push&& push) {
+BRENLOX_INLINE_STEP inline bool walk_values(PyObject* object, Reserve&& reserve, Append&& append, Push&& push) {
   if constexpr (kReadsBuffers<Item>) {
     if (!PyList_CheckExact(object) && !PyTuple_CheckExact(object) && PyObject_CheckBuffer(object) != 0 &&
         PySequence_Check(object) != 0) {
