@@ -3,12 +3,12 @@
 import array
 import sys
 
-import numpy as np
 import pytest
 
 import brenlox_copt
 from support import argcheck
 from support.number_likes import Index
+from support.numpy_or_skip import np
 
 Probe = argcheck.load().Probe
 

@@ -2,7 +2,6 @@
 
 import decimal
 
-import numpy as np
 import pytest
 
 import brenlox_copt
@@ -15,6 +14,7 @@ from support.lifecycle import (
     failure_message,
 )
 from support.number_likes import Floaty, Index
+from support.numpy_or_skip import np
 
 VALUE_TYPE_ERROR = "COPT environment configuration value must be str, bool, int, or float"
 NAME_NUL = "Invalid input: COPT environment configuration name contains an embedded NUL byte"

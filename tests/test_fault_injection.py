@@ -19,6 +19,7 @@ from pathlib import Path
 import pytest
 
 from brenlox_copt import Env, EnvrConfig, Model
+from support.loader_platform import assert_loader_failure
 from support.release_order import assert_released_once_in_order
 
 DESCRIBED = 6  # a code the stand-in describes with the text below
@@ -385,8 +386,8 @@ def test_library_lacking_an_entry_point(standin, scene, name, missing):
     make = {"EnvrConfig()": EnvrConfig, "Env()": Env, "Model()": Model}[name]
     with pytest.raises(RuntimeError) as caught:
         make(dll_path=str(path))
-    prefix = f"failed to load COPT library: failed to load COPT symbol {missing} from {path}: dlsym failed: "
-    assert str(caught.value).startswith(prefix)
+    prefix = f"failed to load COPT library: failed to load COPT symbol {missing} from {path}: "
+    assert_loader_failure(str(caught.value), prefix, "symbol")
     assert standin.history() == [f"load:without_{missing}", f"unload:without_{missing}"]
     assert standin.live() == {"configs": 0, "envs": 0, "problems": 0}
     made = make()

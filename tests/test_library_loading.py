@@ -1,22 +1,23 @@
-"""Finding and loading the solver library, as the constructors EnvrConfig, Env and Model see it on POSIX systems."""
+"""Finding and loading the solver library, as the constructors EnvrConfig, Env and Model see it."""
 
 import pytest
 
 import brenlox_copt
 from support.lifecycle import assert_nothing_left, message_of
+from support.loader_platform import FIXED_CANDIDATE, WINDOWS, assert_loader_failure, joined, set_copt_home
+from support.loader_platform import place_library as _place_library
 
 CONSTRUCTORS = [brenlox_copt.EnvrConfig, brenlox_copt.Env, brenlox_copt.Model]
 CONSTRUCTOR_IDS = ["EnvrConfig", "Env", "Model"]
 
-# The fixed install directory keeps its Windows spelling; on POSIX it is a relative name joined with '/'.
-FIXED_CANDIDATE = "C:\\Program Files\\copt80/bin/copt.dll"
 NOT_FOUND = "COPT native library was not found; checked"
+# On POSIX the fixed directory is a relative name, placed under the test's folder; on Windows it is the machine's own.
+OUTSIDE_TMP = pytest.mark.skipif(WINDOWS, reason="the fixed directory is the machine's real C:\\Program Files\\copt80")
 
 
 def place_library(standin, path):
-    """Makes `path` a working copt.dll (a link to the stand-in)."""
-    path.parent.mkdir(parents=True, exist_ok=True)
-    path.symlink_to(standin.library_path())
+    """Makes `path` a working copt.dll (the stand-in's)."""
+    _place_library(standin.library_path(), path)
 
 
 # dll_path -----------------------------------------------------------------------------------------------------------
@@ -28,10 +29,10 @@ def place_library(standin, path):
     [
         ("missing/copt.dll", "missing/copt.dll"),
         ("missing/COPT.Dll", "missing/COPT.Dll"),  # names the file in any letter case: used unchanged
-        ("missing", "missing/bin/copt.dll"),
-        ("missing/", "missing/bin/copt.dll"),
-        ("missing/copt.dll.old", "missing/copt.dll.old/bin/copt.dll"),
-        ("", "bin/copt.dll"),  # not the same as None: relative to the current directory
+        ("missing", joined("missing/bin/copt.dll")),
+        ("missing/", "missing/" + joined("bin/copt.dll")),
+        ("missing/copt.dll.old", "missing/copt.dll.old" + joined("/bin/copt.dll")),
+        ("", joined("bin/copt.dll")),  # not the same as None: relative to the current directory
     ],
 )
 def test_missing_dll_path_is_the_only_candidate(standin, tmp_path, monkeypatch, make, dll_path, candidate):
@@ -45,14 +46,14 @@ def test_missing_dll_path_is_the_only_candidate(standin, tmp_path, monkeypatch, 
 def test_directory_holding_copt_dll_but_no_bin_is_not_found(standin, tmp_path):
     place_library(standin, tmp_path / "copt.dll")
     message = message_of(RuntimeError, brenlox_copt.Model, dll_path=str(tmp_path))
-    assert message == f"{NOT_FOUND} {tmp_path}/bin/copt.dll"
+    assert message == f"{NOT_FOUND} {tmp_path}{joined('/bin/copt.dll')}"
     assert standin.history() == []
 
 
 def test_directory_named_copt_dll_is_not_searched_further(standin, tmp_path):
     place_library(standin, tmp_path / "copt.dll" / "bin" / "copt.dll")
     message = message_of(RuntimeError, brenlox_copt.Env, dll_path=str(tmp_path / "copt.dll"))
-    assert message == f"{NOT_FOUND} {tmp_path}/copt.dll"
+    assert message == f"{NOT_FOUND} {tmp_path / 'copt.dll'}"
 
 
 def test_path_with_a_nul_is_never_handed_to_the_system(standin):
@@ -90,8 +91,8 @@ def test_dll_path_that_names_a_library(standin, tmp_path, monkeypatch, link, dll
     "home, candidates",
     [
         (None, [FIXED_CANDIDATE]),
-        ("", ["bin/copt.dll", FIXED_CANDIDATE]),
-        ("nowhere", ["nowhere/bin/copt.dll", FIXED_CANDIDATE]),
+        ("", [joined("bin/copt.dll"), FIXED_CANDIDATE]),
+        ("nowhere", [joined("nowhere/bin/copt.dll"), FIXED_CANDIDATE]),
         ("nowhere/copt.dll", ["nowhere/copt.dll", FIXED_CANDIDATE]),
     ],
 )
@@ -100,7 +101,7 @@ def test_default_search_not_found(standin, tmp_path, monkeypatch, make, home, ca
     if home is None:
         monkeypatch.delenv("COPT_HOME")
     else:
-        monkeypatch.setenv("COPT_HOME", home)
+        set_copt_home(monkeypatch, home)
     assert message_of(RuntimeError, make) == " ".join([NOT_FOUND, *candidates])
     assert standin.history() == []
     assert_nothing_left(standin)
@@ -109,8 +110,8 @@ def test_default_search_not_found(standin, tmp_path, monkeypatch, make, home, ca
 @pytest.mark.parametrize(
     "home, link",
     [
-        (None, "C:\\Program Files\\copt80/bin/copt.dll"),
-        ("nowhere", "C:\\Program Files\\copt80/bin/copt.dll"),  # COPT_HOME tried first, then the fixed directory
+        pytest.param(None, FIXED_CANDIDATE, marks=OUTSIDE_TMP),
+        pytest.param("nowhere", FIXED_CANDIDATE, marks=OUTSIDE_TMP),  # COPT_HOME first, then the fixed directory
         ("", "bin/copt.dll"),
         ("home", "home/bin/copt.dll"),
         ("home/bin/Copt.dll", "home/bin/Copt.dll"),
@@ -121,7 +122,7 @@ def test_default_search_finds(standin, tmp_path, monkeypatch, home, link):
     if home is None:
         monkeypatch.delenv("COPT_HOME")
     else:
-        monkeypatch.setenv("COPT_HOME", home)
+        set_copt_home(monkeypatch, home)
     place_library(standin, tmp_path / link)
     config = brenlox_copt.EnvrConfig()
     assert standin.history() == ["load", "COPT_CreateEnvConfig"]
@@ -139,9 +140,8 @@ def test_library_lacking_an_entry_point_is_refused_and_unloaded(standin):
         path = standin.variant_path(entry_point)
         make = CONSTRUCTORS[index % len(CONSTRUCTORS)]
         message = message_of(RuntimeError, make, dll_path=str(path))
-        prefix = f"failed to load COPT library: failed to load COPT symbol {entry_point} from {path}: dlsym failed: "
-        assert message.startswith(prefix), message
-        assert entry_point in message[len(prefix) :]
+        prefix = f"failed to load COPT library: failed to load COPT symbol {entry_point} from {path}: "
+        assert_loader_failure(message, prefix, "symbol", cause=entry_point)
         assert standin.history() == [f"load:without_{entry_point}", f"unload:without_{entry_point}"]
         assert_nothing_left(standin)
 
@@ -150,10 +150,7 @@ def test_file_that_is_no_library_fails_to_open(standin, tmp_path):
     path = tmp_path / "copt.dll"
     path.write_text("not a shared object\n")
     message = message_of(RuntimeError, brenlox_copt.Env, dll_path=str(path))
-    # What follows the prefix is the system loader's own text.
-    prefix = f"failed to load COPT library: failed to open COPT library {path}: dlopen failed: "
-    assert message.startswith(prefix), message
-    assert len(message) > len(prefix)
+    assert_loader_failure(message, f"failed to load COPT library: failed to open COPT library {path}: ", "open")
     assert standin.history() == []
     assert_nothing_left(standin)
 

@@ -200,8 +200,10 @@ def test_exit_with_live_objects(standin, tmp_path, how, code):
         # The list drops its last item first. What the other thread dropped stays, and so does its library mapping.
         assert completed.stdout.splitlines()[0] == str([DROPPED.format("env::Env"), DROPPED.format("model::Model")])
         assert exit_log["live"] == {"configs": 0, "envs": 2, "problems": 1}
-        assert exit_log["loaded"] == 1
-        assert_released_once_in_order(history[first:], release, EXIT_PROBLEMS, unloaded=False)
+        # Windows detaches every DLL as the process ends, a DLL before those it depends on: copt.dll goes first.
+        detached = sys.platform == "win32"
+        assert exit_log["loaded"] == (0 if detached else 1)
+        assert_released_once_in_order(history[first:], release, EXIT_PROBLEMS, unloaded=detached)
         assert {call.args[0][0] for call in release} == {"config1", *EXIT_PROBLEMS, "env1", "env2", "env3", "env4"}
     else:
         # The interpreter's last collection releases everything, in order, and the library is unloaded last.

@@ -9,8 +9,12 @@ import sys
 
 import pytest
 
-from support.child import child_environment
-from support.memory_sweep import OPERATIONS
+if sys.platform == "win32":
+    pytest.skip("the sweep needs _testcapi's allocation hooks, which the Windows CPython distribution leaves out, and "
+                "os.fork", allow_module_level=True)
+
+from support.child import child_environment  # noqa: E402
+from support.memory_sweep import OPERATIONS  # noqa: E402
 
 
 

@@ -4,11 +4,11 @@ TimeLimit and raw parameters, and the exact parameter calls the solver receives.
 import math
 from decimal import Decimal
 
-import numpy as np
 import pytest
 
 from support.models import fresh_model
 from support.number_likes import Index
+from support.numpy_or_skip import np
 
 NOT_A_VALUE = "COPT parameter value must be bool, int, or float"
 UNKNOWN = "code 8: unknown parameter name"  # the stand-in's answer to a parameter name it does not know

@@ -3,10 +3,10 @@ keeps them, and the conversion of var_id."""
 
 import math
 
-import numpy as np
 import pytest
 
 from support.models import fresh_model, solved_model
+from support.numpy_or_skip import np
 
 SOLUTION = [1.5, -0.0, 1e30]
 OBJECTIVE = -2.25

@@ -3,13 +3,13 @@ and float format, memoryviews of odd formats or shapes, lists changed while they
 the errors of the same values given as a plain list."""
 
 import array
+import ctypes
 from collections.abc import Callable
 
-import numpy as np
 import pytest
-from _testbuffer import ndarray
 
 import brenlox_copt
+from support.numpy_or_skip import np
 
 
 class Items:
@@ -44,6 +44,11 @@ class Hook:
         return float(self.value)
 
 
+def cast(values, code):
+    """A memoryview of the values with the native format `code` (such as "@d" or "n") in its buffer."""
+    return memoryview(array.array("d" if isinstance(values[0], float) else "q", values)).cast("B").cast(code)
+
+
 def grown(values):
     """A list holding all but the last value, whose first item appends the last while it is converted."""
     items = list(values[1:-1])
@@ -68,16 +73,14 @@ COMMON_FORMS = {
 NUMERIC_FORMS = {
     "NumPy array": np.array,
     "non-contiguous memoryview": lambda values: memoryview(np.repeat(np.array(values), 2))[::2],
-    "memoryview of an explicitly native format": lambda values: ndarray(list(values), shape=[len(values)],
-                                                                        format="@d" if isinstance(values[0], float)
-                                                                        else "@q"),
+    "memoryview of an explicitly native format": lambda values: cast(values,
+                                                                     "@d" if isinstance(values[0], float) else "@q"),
     "list changed while read, growing": grown,
     "list changed while read, shrinking": shrunk,
 }
 ID_FORMS = {
     **{f"array.array('{code}')": lambda values, code=code: array.array(code, values) for code in "bBhHiIlLqQ"},
-    **{f"buffer of format '{code}'": lambda values, code=code: ndarray(list(values), shape=[len(values)], format=code)
-       for code in "nN"},
+    **{f"buffer of format '{code}'": lambda values, code=code: cast(values, code) for code in "nN"},
     "bytes": bytes,
     "bytearray": bytearray,
     "NumPy uint8 array": lambda values: np.array(values, dtype=np.uint8),
@@ -86,7 +89,7 @@ NUMBER_FORMS = {
     "array.array('d')": lambda values: array.array("d", values),
     "array.array('f')": lambda values: array.array("f", values),
     "NumPy float32 array": lambda values: np.array(values, dtype=np.float32),
-    "little-endian buffer": lambda values: ndarray(list(values), shape=[len(values)], format="<d"),
+    "little-endian buffer": lambda values: (ctypes.c_double.__ctype_le__ * len(values))(*values),
 }
 KINDS = {
     "id": ([2, 0, 1], {**COMMON_FORMS, **NUMERIC_FORMS, **ID_FORMS}),

@@ -1,10 +1,10 @@
 """Model.add_variable and Model.add_variables: ids, defaults, clamping, validation order, the native batch, and what
 a failed batch leaves unchanged."""
 
-import numpy as np
 import pytest
 
 from brenlox_copt import Model
+from support.numpy_or_skip import np
 
 INF = float("inf")
 NAN = float("nan")

@@ -1,8 +1,9 @@
-"""copt.dll opened for real with dlopen and closed with dlclose, its entry points called through ctypes, plus small
-helpers that build models through them (for the stand-in's own tests)."""
+"""copt.dll opened for real (dlopen, LoadLibrary on Windows) and closed (dlclose, FreeLibrary), its entry points
+called through ctypes, plus small helpers that build models through them (for the stand-in's own tests)."""
 
 import ctypes
 import os
+import sys
 from collections.abc import Sequence
 
 import _ctypes
@@ -48,11 +49,25 @@ def texts(values: Sequence[bytes | None] | None):
     return None if values is None else (ctypes.c_char_p * len(values))(*values)
 
 
+if sys.platform == "win32":
+
+    def _open(path) -> int:
+        return _ctypes.LoadLibrary(str(path))
+
+    _close = _ctypes.FreeLibrary
+else:
+
+    def _open(path) -> int:
+        return _ctypes.dlopen(str(path), os.RTLD_NOW | os.RTLD_LOCAL)
+
+    _close = _ctypes.dlclose
+
+
 class Copt:
     """One real load of a copt.dll; entry points are attributes, returning the int status."""
 
     def __init__(self, path):
-        self.handle = _ctypes.dlopen(str(path), os.RTLD_NOW | os.RTLD_LOCAL)
+        self.handle = _open(path)
         self.dll = ctypes.CDLL(str(path), handle=self.handle)
         for name, argtypes in SIGNATURES.items():
             if hasattr(self.dll, name):
@@ -63,7 +78,7 @@ class Copt:
         return getattr(self.dll, name)
 
     def close(self):
-        _ctypes.dlclose(self.handle)
+        _close(self.handle)
 
     # Helpers that assert success, for tests about something else.
 

@@ -1,7 +1,9 @@
 """The stand-in library files: their exports, their variants, and the load and unload events that tests rely on."""
 
 import re
+import struct
 import subprocess
+import sys
 from pathlib import Path
 
 import pytest
@@ -12,7 +14,31 @@ HEADER = Path(__file__).resolve().parents[2] / "src" / "backend" / "copt_api.h"
 ENTRY_POINTS = tuple(re.findall(r"X\((COPT_\w+),", HEADER.read_text()))
 
 
+def pe_exports(image: bytes) -> set[str]:
+    """The names in a PE32+ file's export table (Windows has no nm)."""
+    header = struct.unpack_from("<I", image, 0x3C)[0]
+    section_count = struct.unpack_from("<H", image, header + 6)[0]
+    optional_size = struct.unpack_from("<H", image, header + 20)[0]
+    table = header + 24 + optional_size
+    sections = [struct.unpack_from("<4I", image, table + 40 * i + 8) for i in range(section_count)]
+
+    def at(rva: int) -> int:
+        size, address, raw_size, raw = next(s for s in sections if s[1] <= rva < s[1] + max(s[0], s[2]))
+        return rva - address + raw
+
+    directory = at(struct.unpack_from("<I", image, header + 24 + 112)[0])  # the first data directory of PE32+
+    count = struct.unpack_from("<I", image, directory + 24)[0]
+    names = at(struct.unpack_from("<I", image, directory + 32)[0])
+    result = set()
+    for index in range(count):
+        start = at(struct.unpack_from("<I", image, names + 4 * index)[0])
+        result.add(image[start : image.index(b"\0", start)].decode("ascii"))
+    return result
+
+
 def exported(path) -> set[str]:
+    if sys.platform == "win32":
+        return pe_exports(Path(path).read_bytes())
     output = subprocess.run(["nm", "-D", "--defined-only", str(path)], check=True, capture_output=True, text=True)
     return {line.split()[-1] for line in output.stdout.splitlines() if line.strip()}
 

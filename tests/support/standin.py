@@ -1,12 +1,13 @@
 """The stand-in solver from the tests' side: where it is built, its test controls, its call log and its view of the
-problems that reached it. Everything goes through the state library (bin/libcopt_standin_state.so), which stays loaded
-for the whole session, so copt.dll itself is loaded and unloaded only by the code under test."""
+problems that reached it. Everything goes through the state library (bin/libcopt_standin_state.so, .dll on Windows),
+which stays loaded for the whole session, so copt.dll itself is loaded and unloaded only by the code under test."""
 
 from __future__ import annotations
 
 import ctypes
 import json
 import os
+import sys
 from collections.abc import Iterable
 from dataclasses import dataclass
 from pathlib import Path
@@ -23,6 +24,7 @@ CREATORS = ("COPT_CreateEnvConfig", "COPT_CreateEnv", "COPT_CreateEnvWithConfig"
 _REPO_ROOT = Path(__file__).resolve().parents[2]
 _ARM_FAIL, _ARM_FAIL_WITH_HANDLE, _ARM_NULL_HANDLE = 0, 1, 2
 _LIVE_KINDS = {"configs": 0, "envs": 1, "problems": 2}
+_STATE_LIBRARY = "libcopt_standin_state.dll" if sys.platform == "win32" else "libcopt_standin_state.so"
 
 
 def home() -> Path:
@@ -40,9 +42,14 @@ def variant_path(entry_point: str) -> Path:
     return home() / "variants" / f"without_{entry_point}" / "copt.dll"
 
 
+def state_library_path() -> Path:
+    """The stand-in's state library."""
+    return home() / "bin" / _STATE_LIBRARY
+
+
 def missing_build() -> str | None:
     """Why the stand-in cannot be used, or None when it is built."""
-    for path in (library_path(), home() / "bin" / "libcopt_standin_state.so"):
+    for path in (library_path(), state_library_path()):
         if not path.is_file():
             return (
                 f"the stand-in solver is not built: {path} is missing; run `bash scripts/build.sh` "
@@ -57,7 +64,7 @@ _state: ctypes.CDLL | None = None
 def _lib() -> ctypes.CDLL:
     global _state
     if _state is None:
-        lib = ctypes.CDLL(str(home() / "bin" / "libcopt_standin_state.so"))
+        lib = ctypes.CDLL(str(state_library_path()))
         c_ll, c_str = ctypes.c_longlong, ctypes.c_char_p
         for name, argtypes, restype in (
             ("standin_reset", [], None),

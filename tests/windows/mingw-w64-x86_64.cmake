@@ -9,3 +9,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Self-contained binaries, so Wine needs none of MinGW's runtime DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 set(CMAKE_MODULE_LINKER_FLAGS_INIT -static)
+set(CMAKE_SHARED_LINKER_FLAGS_INIT -static)

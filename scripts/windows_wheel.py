@@ -1,0 +1,49 @@
+"""Usage: windows_wheel.py MODULE.pyd WHEELHOUSE
+
+Packs the cross-built module into the cp311-abi3-win_amd64 wheel: the module, the stub package and the metadata the
+project's build backend writes for its own wheels, with the Windows tag."""
+
+import base64
+import contextlib
+import hashlib
+import io
+import sys
+import tempfile
+import zipfile
+from pathlib import Path
+
+from scikit_build_core.build import prepare_metadata_for_build_wheel
+
+ROOT = Path(__file__).resolve().parents[1]
+TAG = "cp311-abi3-win_amd64"
+
+
+def record_row(name: str, data: bytes) -> str:
+    digest = base64.urlsafe_b64encode(hashlib.sha256(data).digest()).rstrip(b"=").decode("ascii")
+    return f"{name},sha256={digest},{len(data)}"
+
+
+def main(module: Path, wheelhouse: Path) -> None:
+    with tempfile.TemporaryDirectory() as metadata_dir:
+        with contextlib.redirect_stdout(io.StringIO()):  # the backend's banner
+            dist_info = prepare_metadata_for_build_wheel(metadata_dir)
+        metadata = (Path(metadata_dir) / dist_info / "METADATA").read_bytes()
+        wheel = (Path(metadata_dir) / dist_info / "WHEEL").read_text(encoding="utf-8")
+    lines = [line for line in wheel.splitlines() if line and not line.startswith("Tag:")]
+    files = {
+        "brenlox_copt.pyd": module.read_bytes(),
+        "brenlox_copt-stubs/__init__.pyi": (ROOT / "src/python/stubs/brenlox_copt-stubs/__init__.pyi").read_bytes(),
+        f"{dist_info}/METADATA": metadata,
+        f"{dist_info}/WHEEL": "\n".join([*lines, f"Tag: {TAG}", ""]).encode("utf-8"),
+    }
+    record = [record_row(name, data) for name, data in files.items()] + [f"{dist_info}/RECORD,,"]
+    files[f"{dist_info}/RECORD"] = ("\n".join(record) + "\n").encode("utf-8")
+    wheelhouse.mkdir(parents=True, exist_ok=True)
+    name = dist_info.removesuffix(".dist-info")
+    with zipfile.ZipFile(wheelhouse / f"{name}-{TAG}.whl", "w", zipfile.ZIP_DEFLATED) as archive:
+        for path, data in files.items():
+            archive.writestr(path, data)
+
+
+if __name__ == "__main__":
+    main(Path(sys.argv[1]), Path(sys.argv[2]))
