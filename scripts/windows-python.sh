@@ -22,6 +22,9 @@ for version in "${@:-3.11}"; do
   # Its ._pth file isolates it (no PYTHONPATH, no script folder on sys.path, no site folder); without the file it
   # finds its standard library in python3X.zip beside it and behaves as an installed CPython, with Lib\site-packages.
   rm "$home/python${version/./}._pth"
+  # platform.system() asks WMI through _wmi (3.12 on), which calls propsys.dll's VariantToString, a function Wine 8
+  # lacks (the process dies); without _wmi, platform falls back to the Windows version API.
+  rm -f "$home/_wmi.pyd"
   # NumPy 2 calls ucrtbase functions Wine 8 lacks; 1.26 is the last NumPy before 2 and has no wheels beyond 3.12.
   packages=(pytest hypothesis colorama)
   [[ $version == 3.11 || $version == 3.12 ]] && packages+=("numpy<2")
