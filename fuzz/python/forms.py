@@ -17,7 +17,8 @@ import numpy as np
 from support.number_likes import Floaty, Index
 from support.reference import Refused
 
-NOT_TEXT = (str, bytes, bytearray)
+# float() would parse these as text; the module takes no text for a number.
+PARSED_AS_TEXT = (str, bytes, bytearray)
 
 
 class Refusal(Exception):
@@ -45,7 +46,7 @@ def convert(kind: str, item):
             raise OverflowError(value)
         return value
     if kind == "number":
-        if isinstance(item, NOT_TEXT):
+        if isinstance(item, PARSED_AS_TEXT):
             raise TypeError(type(item))
         return float(item)
     if not isinstance(item, str):

@@ -29,7 +29,7 @@ SPECIAL_IDS = [2**64 - 1, 2**64, 2**63, -1, True]
 CHARACTERS = ["<", "=", ">", "C", "B", "I", "!", "c", "<=", "", "é", "\ud800", "\x00"]
 PARAMETER_NAMES = ["Silent", "TimeLimit", "RelGap", "FeasTol", "Logging", "Nope", "Bad\x00name", ""]
 STATUSES = [0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 20, 21, -1]
-JUNK = [None, 5, "ab", 1.5, object(), b"\x01"]
+JUNK = [5, "ab", 1.5, object(), b"\x01"]  # where a sequence or a scalar belongs
 BASELINE = {"configs": 0, "envs": 1, "problems": 1}
 # Each method's parameters in order: (note, kind, depth), depth 0 a scalar, 1 a sequence, 2 a sequence of sequences.
 SIGNATURES = {
@@ -95,8 +95,8 @@ class Program:
         return self.fdp.ConsumeUnicodeNoSurrogates(3)
 
     def value(self, kind):
-        return {"id": self.var_id, "number": self.number, "text": self.text, "char": lambda: self.pick(CHARACTERS),
-                "int": lambda: self.fdp.ConsumeIntInRange(-3, 3)}[kind]()
+        return {"id": self.var_id, "number": self.number, "text": self.text,
+                "char": lambda: self.pick(CHARACTERS)}[kind]()
 
     def values(self, kind, length):
         return [self.value(kind) for _ in range(length)]
@@ -108,7 +108,7 @@ class Program:
     def argument(self, kind, length):
         """A sequence argument: the values in some form, or now and then something that is no such sequence."""
         if self.fdp.ConsumeIntInRange(0, 31) == 0:
-            return self.pick(JUNK[1:])
+            return self.pick(JUNK)
         return forms.shaped(self.values(kind, length), kind, self, self.fdp)
 
     def rows_argument(self, kind, lengths):
@@ -117,7 +117,7 @@ class Program:
 
     def scalar(self, kind, reentrant=True):
         if self.fdp.ConsumeIntInRange(0, 31) == 0:
-            return self.pick(JUNK[1:])
+            return self.pick(JUNK)
         return forms.wrapped_items([self.value(kind)], kind, self, self.fdp, reentrant)[0]
 
     def fault(self):
@@ -230,7 +230,7 @@ class Program:
     def configure(self):
         """A client configuration with one setting, an environment from it and a model in that environment: the
         setting reaches the solver as the text predicted, or the call is refused; everything goes with its owner."""
-        name = self.text() if self.fdp.ConsumeIntInRange(0, 7) else self.pick(JUNK[1:])
+        name = self.text() if self.fdp.ConsumeIntInRange(0, 7) else self.pick(JUNK)
         value = self.pick([self.text(), True, False, self.fdp.ConsumeInt(9), 2**63, 2**1100, self.number(), None])
         config = brenlox_copt.EnvrConfig()
         standin.reset()
