@@ -4,7 +4,7 @@
 # target), then runs targets. Each run grows build-fuzz/corpus/<target> from the committed seeds in fuzz/corpus/;
 # a finding stops the run with the input saved as build-fuzz/findings/<target>-*.
 # Usage: scripts/fuzz.sh [--smoke | TARGET SECONDS|FILE [libFuzzer flags...]]
-#   --smoke            every target for $BRENLOX_FUZZ_SMOKE_SECONDS (default 30) seconds (the test command's smoke)
+#   --smoke            every target for $BRENLOX_FUZZ_SMOKE_SECONDS (default 20) seconds (the test command's smoke)
 #   TARGET SECONDS     one target (model, number_text, utf8_text, native_message) for that long (0: until stopped)
 #   TARGET FILE        that target on one saved input, such as a finding
 set -euo pipefail
@@ -64,7 +64,7 @@ run() {
 if [ "${1:-}" = --smoke ]; then
   for target in model "${cpp_targets[@]}"; do
     log="$build/smoke-$target.log"
-    run "$target" "${BRENLOX_FUZZ_SMOKE_SECONDS:-30}" >"$log" 2>&1 || { tail -n 60 "$log"; exit 1; }
+    run "$target" "${BRENLOX_FUZZ_SMOKE_SECONDS:-20}" >"$log" 2>&1 || { tail -n 60 "$log"; exit 1; }
     # The closing line: executions, coverage (cov: edges, ft: features) and corpus size.
     grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | sed "s/^/fuzz: $target: /"
   done
