@@ -205,6 +205,16 @@ def memory(values, fdp, dtypes):
     return memoryview(np.ascontiguousarray(ndarray(values, fdp, dtypes)))
 
 
+def matrix(rows: list, kind: str, fdp):
+    """Rows of one length as a two-dimensional NumPy array (or a memoryview of one) of the kind's dtypes."""
+    width = len(rows[0]) if rows else 0
+    if any(len(row) != width for row in rows):
+        raise ValueError("rows of different lengths")
+    flat = ndarray([value for row in rows for value in row], fdp, ID_DTYPES if kind == "id" else NUMBER_DTYPES)
+    table = np.ascontiguousarray(flat).reshape(len(rows), width)
+    return memoryview(table) if fdp.ConsumeBool() else table
+
+
 # kind: forms; each takes (values, fdp) and returns an object, or raises to leave the values as a list.
 FORMS: dict[str, list[Callable]] = {
     "id": [
@@ -224,6 +234,16 @@ COMMON_FORMS = [
     lambda v, f: Items(v, f.PickValueInList([len(v), 0, len(v) + 3, 2**62, -1])),
     lambda v, f: ReversedList(v[::-1]), lambda v, f: np.array(v, dtype=object),
 ]
+
+
+def shaped_rows(rows: list, kind: str, program, fdp):
+    """Rows of values: each row in a form, in an outer form; or all of them as one matrix."""
+    if fdp.ConsumeIntInRange(0, 3) == 0:
+        try:
+            return matrix(rows, kind, fdp)
+        except (ValueError, TypeError, OverflowError):
+            pass
+    return shaped([shaped(row, kind, program, fdp) for row in rows], "rows", program, fdp)
 
 
 def shaped(values: list, kind: str, program, fdp):

@@ -112,8 +112,7 @@ class Program:
         return forms.shaped(self.values(kind, length), kind, self, self.fdp)
 
     def rows_argument(self, kind, lengths):
-        rows = [forms.shaped(self.values(kind, length), kind, self, self.fdp) for length in lengths]
-        return forms.shaped(rows, "rows", self, self.fdp)
+        return forms.shaped_rows([self.values(kind, length) for length in lengths], kind, self, self.fdp)
 
     def scalar(self, kind, reentrant=True):
         if self.fdp.ConsumeIntInRange(0, 31) == 0:
