@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets everything up, then runs every test: the C++ suites (ctest), the wheel and sdist checks, the Windows check
-# under Wine, the leak check, then the Python suites (pytest).
+# under Wine, the leak check, a short run of each fuzz target, then the Python suites (pytest).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
@@ -10,4 +10,5 @@ bash scripts/check-wheel.sh
 bash scripts/check-sdist.sh
 bash scripts/windows-check.sh
 bash scripts/leak-check.sh
+bash scripts/fuzz.sh --smoke
 exec .venv/bin/python -m pytest "$@"
