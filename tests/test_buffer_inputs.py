@@ -107,3 +107,71 @@ def test_add_constraints_takes_rows_of_arrays_as_lists(standin, fs_vars, fs_coef
                                                    np.array([4.0, 0.0]))
 
     assert outcome(standin, call(fs_vars, fs_coeffs)) == outcome(standin, call(as_list(fs_vars), as_list(fs_coeffs)))
+
+
+# Arrays whose buffer is not what iterating them yields: each must convert as its items do, one by one.
+class ShiftedIteration(np.ndarray):
+    def __iter__(self):
+        return iter([item + 1 for item in self.tolist()])
+
+
+class ShiftedIndexing(np.ndarray):
+    """NumPy arrays iterate by indexing."""
+
+    def __getitem__(self, index):
+        return np.ndarray.__getitem__(self, index) + 1
+
+
+class ShiftedArray(array.array):
+    def __iter__(self):
+        return iter([item + 1 for item in self.tolist()])
+
+
+class PlainSubclass(np.ndarray):
+    pass
+
+
+def numbers(storage):
+    """The arrays of one stored content: the stored values are 0, 1 and 2 (as floats or as ints)."""
+    float_like = isinstance(storage[0], float)
+    return {
+        "masked array": np.ma.array(storage, mask=[False, True, False]),
+        "ndarray with its own __iter__": np.array(storage).view(ShiftedIteration),
+        "ndarray with its own __getitem__": np.array(storage).view(ShiftedIndexing),
+        "array.array with its own __iter__": ShiftedArray("d" if float_like else "q", storage),
+        "ndarray subclass that iterates as ndarray": np.array(storage).view(PlainSubclass),
+    }
+
+
+ONES = [1.0, 1.0, 1.0]
+# Every numeric sequence argument, given the array under test; the other arguments are lists.
+NUMERIC_ARGUMENTS = {
+    "add_variables lbs": (float, lambda given: lambda model: model.add_variables(3, lbs=given)),
+    "add_variables ubs": (float, lambda given: lambda model: model.add_variables(3, ubs=given)),
+    "add_constraint vars": (int, lambda given: add_constraint(given, ONES)),
+    "add_constraint coeffs": (float, lambda given: add_constraint([0, 1, 2], given)),
+    "add_constraints fs_vars row": (
+        int, lambda given: lambda model: model.add_constraints([given], [ONES], [0.0], ["<"], [4.0])),
+    "add_constraints fs_coeffs row": (
+        float, lambda given: lambda model: model.add_constraints([[0, 1, 2]], [given], [0.0], ["<"], [4.0])),
+    "add_constraints fs_consts": (
+        float, lambda given: lambda model: model.add_constraints([[0]] * 3, [[1.0]] * 3, given, ["<"] * 3, ONES)),
+    "add_constraints rhss": (
+        float, lambda given: lambda model: model.add_constraints([[0]] * 3, [[1.0]] * 3, [0.0] * 3, ["<"] * 3, given)),
+    "set_objective vars": (int, lambda given: lambda model: model.set_objective(given, ONES, 0.0, 1)),
+    "set_objective coeffs": (float, lambda given: lambda model: model.set_objective([0, 1, 2], given, 0.0, 1)),
+}
+ARRAY_CASES = [
+    pytest.param(argument, form, id=f"{argument}, {form}")
+    for argument in NUMERIC_ARGUMENTS
+    for form in numbers([0, 1, 2])
+]
+
+
+@pytest.mark.filterwarnings("ignore:Warning. converting a masked element")
+@pytest.mark.parametrize("argument, form", ARRAY_CASES)
+def test_arrays_convert_as_iterating_them_does(standin, argument, form):
+    item_type, call = NUMERIC_ARGUMENTS[argument]
+    given = numbers([item_type(value) for value in (0, 1, 2)])[form]
+    expected = outcome(standin, call(list(given)))
+    assert outcome(standin, call(given)) == expected

@@ -5,26 +5,14 @@
 #include <optional>
 
 #include "backend/number_text.hpp"
-#include "python/ref.hpp"
+#include "python/type_name.hpp"
 
 namespace brenlox_copt::python {
 namespace {
 
 /// A NumPy boolean scalar, recognised by name so that NumPy need not be imported.
 bool is_numpy_bool(PyObject* object) noexcept {
-  auto* type = reinterpret_cast<PyObject*>(Py_TYPE(object));
-  const Ref module = Ref::steal(PyObject_GetAttrString(type, "__module__"));
-  if (!module || !PyUnicode_Check(module.get()) || PyUnicode_CompareWithASCIIString(module.get(), "numpy") != 0) {
-    PyErr_Clear();
-    return false;
-  }
-  const Ref name = Ref::steal(PyType_GetName(Py_TYPE(object)));
-  if (!name) {
-    PyErr_Clear();
-    return false;
-  }
-  return PyUnicode_CompareWithASCIIString(name.get(), "bool_") == 0 ||
-         PyUnicode_CompareWithASCIIString(name.get(), "bool") == 0;
+  return type_is_named(Py_TYPE(object), "numpy", "bool_") || type_is_named(Py_TYPE(object), "numpy", "bool");
 }
 
 /// The attribute rule without its error: nullopt, with no Python error left set, when no try converts.

@@ -61,6 +61,11 @@ class BufferView {
   bool m_held = false;
 };
 
+/// Whether iterating `object` surely yields its buffer's items: true for bytes, bytearray, memoryview, NumPy arrays,
+/// array.array, and their subclasses that change neither how they iterate nor their buffer. A masked array, or a
+/// subclass with its own __iter__ or __getitem__, is walked item by item, as iteration gives it.
+[[nodiscard]] bool buffer_is_iteration(PyObject* object) noexcept;
+
 template <class Item>
 inline constexpr bool kReadsBuffers = std::is_same_v<Item, Number> || std::is_same_v<Item, UnsignedInt>;
 

@@ -187,14 +187,13 @@ BRENLOX_INLINE_STEP inline bool walk_sequence(PyObject* object, Reserve&& reserv
   return PyErr_Occurred() == nullptr;
 }
 
-/// walk_sequence with the buffer fast path first: an object that is a sequence and exposes a one-dimensional
-/// C-contiguous buffer of a format Item reads (buffer.hpp) has its values pushed straight from memory, a span at a
-/// time; any other object is walked item by item.
+/// walk_sequence with the buffer fast path first: an object whose buffer is what iterating it yields, and which exposes
+/// a one-dimensional C-contiguous buffer of a format Item reads (buffer.hpp), has its values pushed straight from
+/// memory a span at a time; any other object is walked item by item.
 template <class Item, class Reserve, class Append, class Push>
 BRENLOX_INLINE_STEP inline bool walk_values(PyObject* object, Reserve&& reserve, Append&& append, Push&& push) {
   if constexpr (kReadsBuffers<Item>) {
-    if (!PyList_CheckExact(object) && !PyTuple_CheckExact(object) && PyObject_CheckBuffer(object) != 0 &&
-        PySequence_Check(object) != 0) {
+    if (!PyList_CheckExact(object) && !PyTuple_CheckExact(object) && buffer_is_iteration(object)) {
       const BufferView view(object);
       if (view.type_code() != 0) {
         reserve_hint(reserve, view.count());

@@ -1,0 +1,23 @@
+// type_name.cpp: recognising a type by its module and name.
+#include "python/type_name.hpp"
+
+#include "python/ref.hpp"
+
+namespace brenlox_copt::python {
+
+bool type_is_named(PyTypeObject* type, const char* module, const char* name) noexcept {
+  const Ref module_name = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__module__"));
+  if (!module_name || !PyUnicode_Check(module_name.get()) ||
+      PyUnicode_CompareWithASCIIString(module_name.get(), module) != 0) {
+    PyErr_Clear();
+    return false;
+  }
+  const Ref type_name = Ref::steal(PyType_GetName(type));
+  if (!type_name) {
+    PyErr_Clear();
+    return false;
+  }
+  return PyUnicode_CompareWithASCIIString(type_name.get(), name) == 0;
+}
+
+}  // namespace brenlox_copt::python

@@ -1,0 +1,11 @@
+// type_name.hpp: recognising a type by its module and name, for types of libraries the module must not import.
+#pragma once
+
+#include <Python.h>
+
+namespace brenlox_copt::python {
+
+/// Whether `type` is named `name` in module `module`; false, with no error left set, when either cannot be read.
+[[nodiscard]] bool type_is_named(PyTypeObject* type, const char* module, const char* name) noexcept;
+
+}  // namespace brenlox_copt::python
