@@ -1,10 +1,16 @@
 """Model.add_variable and Model.add_variables: ids, defaults, clamping, validation order, the native batch, and what
 a failed batch leaves unchanged."""
 
+import json
+import os
+import subprocess
+import sys
+
 import numpy as np
 import pytest
 
 from brenlox_copt import Model
+from support.child import child_environment
 
 INF = float("inf")
 NAN = float("nan")
@@ -161,6 +167,37 @@ def test_refused_batch_changes_nothing(standin, model, args, kwargs, message):
     # The next batch continues where the last successful one ended.
     assert model.add_variables(1) == [2]
     assert standin.calls() == [add_cols(1, ["C"], [0.0], [BIG], ["x2"])]
+
+
+# The largest count, with one list one entry long: the arrays of the whole batch would need gigabytes. The calls run in
+# a child whose address space is capped, so that allocating before the lengths are checked fails the same way on any
+# machine (and cannot starve this one).
+SHORT_LISTS = [
+    ({"lbs": [0.0]}, "lower bounds has length 1, expected 2147483647"),
+    ({"ubs": [1.0], "vtypes": ["C"]}, "upper bounds has length 1, expected 2147483647"),
+    ({"vtypes": ["C"]}, "variable types has length 1, expected 2147483647"),
+    ({"names": ["a"]}, "variable names has length 1, expected 2147483647"),
+]
+CAPPED_CHILD = """
+import json, resource, sys
+resource.setrlimit(resource.RLIMIT_AS, (2**31, 2**31))
+from brenlox_copt import Model
+model = Model()
+for kwargs in json.loads(sys.argv[1]):
+    try:
+        model.add_variables(2**31 - 1, **kwargs)
+    except Exception as error:
+        print(type(error).__name__, error)
+"""
+
+
+@pytest.mark.skipif("libasan" in os.environ.get("LD_PRELOAD", ""), reason="AddressSanitizer reserves more address "
+                    "space than the cap allows")
+def test_lengths_are_checked_before_the_batch_is_allocated(standin):
+    completed = subprocess.run([sys.executable, "-c", CAPPED_CHILD, json.dumps([kwargs for kwargs, _ in SHORT_LISTS])],
+                               capture_output=True, text=True, timeout=60, check=False, env=child_environment())
+    assert completed.stdout.splitlines() == [f"RuntimeError {invalid(message)}" for _, message in SHORT_LISTS], (
+        completed.stderr)
 
 
 @pytest.mark.parametrize(

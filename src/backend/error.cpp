@@ -112,12 +112,12 @@ Result<std::int32_t> to_c_int(std::uint64_t value, std::string_view what) {
   return static_cast<std::int32_t>(value);
 }
 
-Result<std::uint64_t> check_length(std::uint64_t actual, std::uint64_t expected, std::string_view what) {
+Status check_length(std::uint64_t actual, std::uint64_t expected, std::string_view what) {
   if (actual != expected) {
     return std::unexpected(BackendError::invalid_input(
         concat({what, " has length ", std::to_string(actual), ", expected ", std::to_string(expected)})));
   }
-  return actual;
+  return {};
 }
 
 Status check_finite(double value, std::string_view what) {

@@ -58,7 +58,7 @@ using Status = Result<void>;
 [[nodiscard]] Status check_call(const FunctionTable& table, int code, const char* operation);
 
 [[nodiscard]] Result<std::int32_t> to_c_int(std::uint64_t value, std::string_view what);
-[[nodiscard]] Result<std::uint64_t> check_length(std::uint64_t actual, std::uint64_t expected, std::string_view what);
+[[nodiscard]] Status check_length(std::uint64_t actual, std::uint64_t expected, std::string_view what);
 [[nodiscard]] Status check_finite(double value, std::string_view what);
 [[nodiscard]] Status check_no_nan(std::span<const double> values, std::string_view what);
 /// Fails with InvalidName when the text holds a zero byte; `what` names the kind of name, not the name.

@@ -1,6 +1,7 @@
 // model.cpp: BackendModel creation and release, and the addition of variables.
 #include "backend/model.hpp"
 
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <utility>
@@ -41,61 +42,25 @@ struct CreatedProblem {
   return CreatedProblem{std::move(library), std::move(problem)};
 }
 
+/// A present list of per-variable values must have n entries.
+template <class List>
+[[nodiscard]] Status check_list_length(const std::optional<List>& list, std::uint64_t n, std::string_view what) {
+  return list ? check_length(list->size(), n, what) : Status{};
+}
+
 /// A present list of per-variable bounds must have n entries and no NaN.
-[[nodiscard]] Status check_bound_list(const std::optional<std::span<const double>>& bounds, std::uint64_t n,
+[[nodiscard]] Status check_bound_list(const std::optional<std::span<double>>& bounds, std::uint64_t n,
                                       std::string_view what) {
-  if (!bounds) {
-    return {};
+  if (auto length = check_list_length(bounds, n, what); !length) {
+    return length;
   }
-  if (auto length = check_length(bounds->size(), n, what); !length) {
-    return std::unexpected(std::move(length.error()));
-  }
-  return check_no_nan(*bounds, what);
+  return bounds ? check_no_nan(*bounds, what) : Status{};
 }
 
-/// One pass over the bounds of a batch (absent lists read as 0 and +inf) that writes them clamped to the solver's
-/// range, a pair that is NaN or out of order as it is; false when a list has the wrong length (nothing written) or
-/// such a pair was met.
-[[nodiscard]] bool clamp_bounds(const VariableColumns& columns, std::size_t size, double* lower,
-                                double* upper) noexcept {
-  if ((columns.lower_bounds && columns.lower_bounds->size() != size) ||
-      (columns.upper_bounds && columns.upper_bounds->size() != size)) {
-    return false;
-  }
-  // Generic over how each side is read, so that a side given as a constant costs no load and no test per element.
-  const auto pass = [&](auto low_at, auto high_at) {
-    bool ordered = true;
-    for (std::size_t i = 0; i < size; ++i) {
-      const double low = low_at(i);
-      const double high = high_at(i);
-      // False for NaN on either side as well; compared as given, so that equal infinite bounds pass.
-      const bool pair_ordered = low <= high;
-      ordered &= pair_ordered;
-      lower[i] = pair_ordered ? clamp_to_solver_range(low) : low;
-      upper[i] = pair_ordered ? clamp_to_solver_range(high) : high;
-    }
-    return ordered;
-  };
-  const auto given = [](std::span<const double> values) { return [values](std::size_t i) { return values[i]; }; };
-  const auto fixed = [](double value) { return [value](std::size_t) { return value; }; };
-  const auto with_high = [&](auto low_at) {
-    return columns.upper_bounds ? pass(low_at, given(*columns.upper_bounds))
-                                : pass(low_at, fixed(std::numeric_limits<double>::infinity()));
-  };
-  return columns.lower_bounds ? with_high(given(*columns.lower_bounds)) : with_high(fixed(0.0));
-}
-
-/// The checks of a batch's bounds in the order they are stated: each list's length and NaN check, lower bounds
-/// first, then the first variable whose lower bound exceeds its upper bound. Run when clamp_bounds refuses, to name
-/// the error.
-[[nodiscard]] Status check_bounds(const VariableColumns& columns, std::uint64_t n, std::uint64_t first_id) {
-  if (auto checked = check_bound_list(columns.lower_bounds, n, "lower bounds"); !checked) {
-    return checked;
-  }
-  if (auto checked = check_bound_list(columns.upper_bounds, n, "upper bounds"); !checked) {
-    return checked;
-  }
-  for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+/// No variable's lower bound may exceed its upper bound, compared as given (absent lists read as 0 and +inf), so
+/// that equal infinite bounds pass.
+[[nodiscard]] Status check_bound_order(const VariableColumns& columns, std::size_t size, std::uint64_t first_id) {
+  for (std::size_t i = 0; i < size; ++i) {
     const double low = columns.lower_bounds ? (*columns.lower_bounds)[i] : 0.0;
     const double high = columns.upper_bounds ? (*columns.upper_bounds)[i] : std::numeric_limits<double>::infinity();
     if (low > high) {
@@ -115,24 +80,60 @@ struct CreatedProblem {
   return text;
 }
 
-/// One type byte per variable: the given characters, each 'C', 'B' or 'I', or 'C' for all.
-[[nodiscard]] Result<std::unique_ptr<char[]>> variable_types(const std::optional<std::span<const char32_t>>& types,
-                                                             std::size_t n) {
-  auto bytes = uninitialized_array<char>(n);
-  if (!types) {
-    std::fill_n(bytes.get(), n, 'C');
-    return bytes;
-  }
-  if (auto length = check_length(types->size(), n, "variable types"); !length) {
-    return std::unexpected(std::move(length.error()));
-  }
-  for (std::size_t i = 0; i < n; ++i) {
-    const char32_t type = (*types)[i];
+/// Every type is 'C', 'B' or 'I'.
+[[nodiscard]] Status check_types(std::span<const char32_t> types) {
+  for (const char32_t type : types) {
     if (type != U'C' && type != U'B' && type != U'I') {
       return std::unexpected(BackendError::invalid_input("unsupported COPT variable type '" + type_text(type) +
                                                          "'; expected 'C', 'B', or 'I'"));
     }
-    bytes[i] = static_cast<char>(type);
+  }
+  return {};
+}
+
+/// The checks of a batch's lists in the order they are stated: each bound list's length and NaN check (lower bounds
+/// first), the bounds' order, the types' length and values, the names' length (their NUL check comes with the
+/// name array). They read only the given lists, so a batch refused for a list's length allocates nothing.
+[[nodiscard]] Status check_columns(const VariableColumns& columns, std::uint64_t n, std::uint64_t first_id) {
+  if (auto checked = check_bound_list(columns.lower_bounds, n, "lower bounds"); !checked) {
+    return checked;
+  }
+  if (auto checked = check_bound_list(columns.upper_bounds, n, "upper bounds"); !checked) {
+    return checked;
+  }
+  if (auto checked = check_bound_order(columns, static_cast<std::size_t>(n), first_id); !checked) {
+    return checked;
+  }
+  if (auto checked = check_list_length(columns.types, n, "variable types"); !checked) {
+    return checked;
+  }
+  if (auto checked = check_types(columns.types.value_or(std::span<const char32_t>())); !checked) {
+    return checked;
+  }
+  return check_list_length(columns.names, n, "variable names");
+}
+
+/// One side of the bounds as the solver takes them, clamped to its range: a given list in place, an absent side in
+/// an array of its own filled with `absent`.
+[[nodiscard]] double* solver_bounds(const std::optional<std::span<double>>& given, double absent, std::size_t size,
+                                    std::unique_ptr<double[]>& own) {
+  if (given) {
+    std::ranges::transform(*given, given->begin(), clamp_to_solver_range);
+    return given->data();
+  }
+  own = uninitialized_array<double>(size);
+  std::fill_n(own.get(), size, clamp_to_solver_range(absent));
+  return own.get();
+}
+
+/// One type byte per variable: the given (checked) characters, or 'C' for all.
+[[nodiscard]] std::unique_ptr<char[]> type_bytes(const std::optional<std::span<const char32_t>>& types,
+                                                 std::size_t size) {
+  auto bytes = uninitialized_array<char>(size);
+  if (types) {
+    std::ranges::transform(*types, bytes.get(), [](char32_t type) { return static_cast<char>(type); });
+  } else {
+    std::fill_n(bytes.get(), size, 'C');
   }
   return bytes;
 }
@@ -187,35 +188,15 @@ Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColum
   if (n > std::numeric_limits<std::uint64_t>::max() - m_variable_count) {
     return std::unexpected(BackendError::invalid_input("variable count overflow"));
   }
+  if (auto checked = check_columns(columns, n, m_variable_count); !checked) {
+    return std::unexpected(std::move(checked.error()));
+  }
   const auto size = static_cast<std::size_t>(n);
-  // Given bounds are clamped where they are; only an absent side needs an array of its own.
-  const auto storage = [size](const std::optional<std::span<double>>& given, std::unique_ptr<double[]>& own) {
-    if (given) {
-      return given->data();
-    }
-    own = uninitialized_array<double>(size);
-    return own.get();
-  };
   std::unique_ptr<double[]> own_lower;
   std::unique_ptr<double[]> own_upper;
-  double* const lower = storage(columns.lower_bounds, own_lower);
-  double* const upper = storage(columns.upper_bounds, own_upper);
-  // The two decide alike, and a refused pair keeps its values; only a refusal pays for the checks that name it.
-  if (!clamp_bounds(columns, size, lower, upper)) {
-    if (auto checked = check_bounds(columns, n, m_variable_count); !checked) {
-      return std::unexpected(std::move(checked.error()));
-    }
-  }
-
-  auto types = variable_types(columns.types, size);
-  if (!types) {
-    return std::unexpected(std::move(types.error()));
-  }
-  if (columns.names) {
-    if (auto length = check_length(columns.names->size(), n, "variable names"); !length) {
-      return std::unexpected(std::move(length.error()));
-    }
-  }
+  double* const lower = solver_bounds(columns.lower_bounds, 0.0, size, own_lower);
+  double* const upper = solver_bounds(columns.upper_bounds, std::numeric_limits<double>::infinity(), size, own_upper);
+  const auto types = type_bytes(columns.types, size);
   auto names = BatchNames::of(columns.names, "variable name", 'x', m_variable_count, size);
   if (!names) {
     return std::unexpected(std::move(names.error()));
@@ -227,7 +208,7 @@ Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColum
   }
   if (n > 0) {
     const int status = table().COPT_AddCols(m_problem.get(), *count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                            types->get(), lower, upper, names->pointers());
+                                            types.get(), lower, upper, names->pointers());
     if (auto checked = check_call(table(), status, "COPT_AddCols"); !checked) {
       return std::unexpected(std::move(checked.error()));
     }
