@@ -30,7 +30,7 @@ namespace {
   }
   auto library = load_library(dll_path);
   if (!library) {
-    return std::unexpected(std::move(library.error()));
+    return backend::pass_up(library);
   }
   return backend::create_env(std::move(*library));
 }
