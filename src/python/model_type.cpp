@@ -244,6 +244,7 @@ PyType_Slot Model_slots[] = {
     {0, nullptr},
 };
 
+// "builtins." is a compatibility text: the __module__ callers already know the class by, not where it lives.
 PyType_Spec Model_spec = {"builtins.Model", sizeof(Instance<ModelClass>), 0, Py_TPFLAGS_DEFAULT, Model_slots};
 
 // Created once and kept for the process (see cached_type).
