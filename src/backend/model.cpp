@@ -57,12 +57,16 @@ template <class List>
   return bounds ? check_no_nan(*bounds, what) : Status{};
 }
 
-/// No variable's lower bound may exceed its upper bound, compared as given (absent lists read as 0 and +inf), so
-/// that equal infinite bounds pass.
-[[nodiscard]] Status check_bound_order(const VariableColumns& columns, std::size_t size, std::uint64_t first_id) {
-  for (std::size_t i = 0; i < size; ++i) {
+/// No variable's lower bound may exceed its upper bound, compared as given (an absent lower list reads as 0), so that
+/// equal infinite bounds pass. Without upper bounds (+inf) no pair can be out of order, NaN being refused already.
+[[nodiscard]] Status check_bound_order(const VariableColumns& columns, std::uint64_t first_id) {
+  if (!columns.upper_bounds) {
+    return {};
+  }
+  const std::span<const double> upper = *columns.upper_bounds;
+  for (std::size_t i = 0; i < upper.size(); ++i) {
     const double low = columns.lower_bounds ? (*columns.lower_bounds)[i] : 0.0;
-    const double high = columns.upper_bounds ? (*columns.upper_bounds)[i] : std::numeric_limits<double>::infinity();
+    const double high = upper[i];
     if (low > high) {
       return std::unexpected(BackendError::invalid_input("variable " + std::to_string(first_id + i) +
                                                          " has lower bound " + format_number(low) +
@@ -101,7 +105,7 @@ template <class List>
   if (auto checked = check_bound_list(columns.upper_bounds, n, "upper bounds"); !checked) {
     return checked;
   }
-  if (auto checked = check_bound_order(columns, static_cast<std::size_t>(n), first_id); !checked) {
+  if (auto checked = check_bound_order(columns, first_id); !checked) {
     return checked;
   }
   if (auto checked = check_list_length(columns.types, n, "variable types"); !checked) {
