@@ -203,3 +203,31 @@ def test_rows_in_any_form_act_as_lists_of_lists(outcome, form):
     expected = outcome(lambda model, value: rows(model, value, fs_coeffs), fs_vars)
     assert expected[0] == "ok"
     assert outcome(lambda model, value: rows(model, value, form(fs_coeffs)), form(fs_vars)) == expected
+
+
+# Items each kind refuses: one whose reading runs Python code and, where a kind reads some items directly, one of those.
+BAD_ITEMS = {"id": [object(), -1], "number": [object(), 10**400], "text": [object()], "sense": [object()],
+             "type": [object()]}
+
+
+@pytest.mark.parametrize("parameter", PARAMETERS)
+@pytest.mark.parametrize("form", [tuple, Items], ids=["tuple", "sequence class"])
+def test_a_refused_item_fails_in_every_form_as_in_its_list(outcome, parameter, form):
+    kind, call = PARAMETERS[parameter]
+    for bad in BAD_ITEMS[kind]:
+        values = list(KINDS[kind][0])
+        values[1] = bad
+        expected = outcome(call, values)
+        assert expected[0] == "error"
+        assert outcome(call, form(values)) == expected
+
+
+@pytest.mark.parametrize("form", [list, tuple, Items], ids=["list", "tuple", "sequence class"])
+@pytest.mark.parametrize("bad_row", [5, "ab", [0, object()]], ids=["not a sequence", "a str", "a refused item"])
+def test_a_refused_row_fails_in_every_form(outcome, form, bad_row):
+    fs_vars = [[0, 1], bad_row, [1, 1]]
+    expected = outcome(lambda model, value: rows(model, value, [[1.0, 2.0]] * 3), fs_vars)
+    assert expected[0] == "error"
+    assert outcome(lambda model, value: rows(model, value, [[1.0, 2.0]] * 3), form(fs_vars)) == expected
+    assert outcome(lambda model, value: rows(model, [[0, 1]] * 3, value), form([[1.0, 2.0], bad_row, [1.0]])) == (
+        outcome(lambda model, value: rows(model, [[0, 1]] * 3, value), [[1.0, 2.0], bad_row, [1.0]]))

@@ -90,7 +90,7 @@ Result<BatchNames> BatchNames::given(std::span<const TerminatedText> names, std:
   result.m_pointers.reserve(names.size());
   for (const TerminatedText& name : names) {
     if (auto checked = check_no_nul(name.view(), what); !checked) {
-      return std::unexpected(std::move(checked.error()));
+      return pass_up(checked);
     }
     result.m_pointers.push_back(name.c_str());
   }

@@ -70,4 +70,32 @@ class BatchNames {
   std::vector<const char*> m_pointers;
 };
 
+/// How a batch's rows or columns are named: the given names, each NUL-checked with the label `what`, or else
+/// "{prefix}{id}".
+struct BatchNaming {
+  std::optional<std::span<const TerminatedText>> given;
+  std::string_view what;
+  char prefix;
+};
+
+template <class NativeAdd>
+Status BackendModel::add_batch(const BatchNaming& naming, IdRange ids, const BeforeAdding& before_adding,
+                               const char* operation, NativeAdd&& add) {
+  auto names = BatchNames::of(naming.given, naming.what, naming.prefix, ids.first, static_cast<std::size_t>(ids.count));
+  if (!names) {
+    return pass_up(names);
+  }
+  if (auto ready = ready_to_add(before_adding, ids); !ready) {
+    return ready;
+  }
+  if (ids.count == 0) {
+    return {};
+  }
+  if (auto added = check_call(table(), add(names->pointers()), operation); !added) {
+    return added;
+  }
+  clear_results();
+  return {};
+}
+
 }  // namespace brenlox_copt::backend

@@ -2,6 +2,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -57,42 +58,72 @@ struct RowBounds {
   return RowBounds{clamp_to_solver_range(bounds.lower), clamp_to_solver_range(bounds.upper)};
 }
 
-}  // namespace
-
-Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch, const BeforeAdding& before_adding) {
+/// The batch's counts: its shape, the number of rows, and the per-row lists' lengths. Checked before anything the
+/// size of the batch is allocated.
+[[nodiscard]] Status check_batch_shape(const ConstraintBatch& batch, std::uint64_t first_id) {
   if (!well_formed(batch)) {
     return std::unexpected(malformed_batch());
   }
   const std::size_t n = batch.constants.size();
-  auto count = to_c_int(n, "constraint count");
-  if (!count) {
-    return std::unexpected(std::move(count.error()));
+  if (auto count = to_c_int(n, "constraint count"); !count) {
+    return pass_up(count);
   }
-  if (n > std::numeric_limits<std::uint64_t>::max() - m_constraint_count) {
+  if (n > std::numeric_limits<std::uint64_t>::max() - first_id) {
     return std::unexpected(BackendError::invalid_input("constraint count overflow"));
   }
   if (auto length = check_length(batch.sets.size(), n, "constraint sets"); !length) {
-    return std::unexpected(std::move(length.error()));
+    return length;
   }
-  if (batch.names) {
-    if (auto length = check_length(batch.names->size(), n, "constraint names"); !length) {
-      return std::unexpected(std::move(length.error()));
+  return batch.names ? check_length(batch.names->size(), n, "constraint names") : Status{};
+}
+
+/// The solver's arrays of a batch: each row's start, length and bounds, and every entry's column.
+struct RowArrays {
+  std::unique_ptr<std::int32_t[]> starts;
+  std::unique_ptr<std::int32_t[]> counts;
+  std::unique_ptr<std::int32_t[]> columns;
+  std::unique_ptr<double[]> lower;
+  std::unique_ptr<double[]> upper;
+};
+
+/// Checks the entries of one row in order (the variable, the coefficient, the column's c_int range) and writes each
+/// entry's column where `columns` points, when it points anywhere.
+[[nodiscard]] Status check_row_entries(const ConstraintBatch& batch, std::size_t start, std::size_t end,
+                                       std::uint64_t variable_count, std::int32_t* columns) {
+  for (std::size_t j = start; j < end; ++j) {
+    const std::uint64_t variable = batch.variables[j];
+    if (variable >= variable_count) {
+      return std::unexpected(BackendError::invalid_variable_index(variable));
+    }
+    if (auto checked = require_finite(batch.coefficients[j], "constraint coefficient"); !checked) {
+      return checked;
+    }
+    auto column = require_c_int(variable, "variable index");
+    if (!column) {
+      return pass_up(column);
+    }
+    if (columns != nullptr) {
+      columns[j] = *column;
     }
   }
+  return {};
+}
 
-  const std::uint64_t first_id = m_constraint_count;
+/// Checks the rows in order, each row's constant, extent, entries and bounds, and builds the solver's arrays in the
+/// same pass.
+[[nodiscard]] Result<RowArrays> build_rows(const ConstraintBatch& batch, std::uint64_t variable_count,
+                                           std::uint64_t first_id) {
+  const std::size_t n = batch.constants.size();
   const std::size_t entries = batch.variables.size();
   // Such a batch is refused after the rows are checked, so its column indices are checked but never stored.
   const bool store_columns = entries <= kMaxCInt;
-  auto starts = uninitialized_array<std::int32_t>(n);
-  auto counts = uninitialized_array<std::int32_t>(n);
-  auto columns = uninitialized_array<std::int32_t>(store_columns ? entries : 0);
-  auto lower = uninitialized_array<double>(n);
-  auto upper = uninitialized_array<double>(n);
+  RowArrays rows{uninitialized_array<std::int32_t>(n), uninitialized_array<std::int32_t>(n),
+                 uninitialized_array<std::int32_t>(store_columns ? entries : 0), uninitialized_array<double>(n),
+                 uninitialized_array<double>(n)};
   for (std::size_t k = 0; k < n; ++k) {
     const double constant = batch.constants[k];
     if (auto checked = require_finite(constant, "constraint constant"); !checked) {
-      return std::unexpected(std::move(checked.error()));
+      return pass_up(checked);
     }
     const std::size_t start = batch.row_starts[k];
     const std::size_t end = batch.row_starts[k + 1];
@@ -101,62 +132,57 @@ Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch, cons
     }
     auto row_start = require_c_int(start, "constraint matrix offset");
     if (!row_start) {
-      return std::unexpected(std::move(row_start.error()));
+      return pass_up(row_start);
     }
     auto row_count = require_c_int(end - start, "constraint nonzero count");
     if (!row_count) {
-      return std::unexpected(std::move(row_count.error()));
+      return pass_up(row_count);
     }
-    for (std::size_t j = start; j < end; ++j) {
-      const std::uint64_t variable = batch.variables[j];
-      if (variable >= m_variable_count) {
-        return std::unexpected(BackendError::invalid_variable_index(variable));
-      }
-      if (auto checked = require_finite(batch.coefficients[j], "constraint coefficient"); !checked) {
-        return std::unexpected(std::move(checked.error()));
-      }
-      auto column = require_c_int(variable, "variable index");
-      if (!column) {
-        return std::unexpected(std::move(column.error()));
-      }
-      if (store_columns) {
-        columns[j] = *column;
-      }
+    if (auto checked = check_row_entries(batch, start, end, variable_count, store_columns ? rows.columns.get() : nullptr);
+        !checked) {
+      return pass_up(checked);
     }
     auto bounds = row_bounds(batch.sets[k], constant, first_id + k);
     if (!bounds) {
-      return std::unexpected(std::move(bounds.error()));
+      return pass_up(bounds);
     }
-    starts[k] = *row_start;
-    counts[k] = *row_count;
-    lower[k] = bounds->lower;
-    upper[k] = bounds->upper;
+    rows.starts[k] = *row_start;
+    rows.counts[k] = *row_count;
+    rows.lower[k] = bounds->lower;
+    rows.upper[k] = bounds->upper;
   }
   // Each row's start and length fit a c_int, but the solver indexes the whole batch with one.
   if (auto total = to_c_int(entries, "constraint matrix entry count"); !total) {
-    return std::unexpected(std::move(total.error()));
+    return pass_up(total);
   }
-  auto names = BatchNames::of(batch.names, "constraint name", 'c', first_id, n);
-  if (!names) {
-    return std::unexpected(std::move(names.error()));
-  }
+  return rows;
+}
 
-  const IdRange ids{first_id, n};
-  if (auto ready = ready_to_add(before_adding, ids); !ready) {
-    return std::unexpected(std::move(ready.error()));
+}  // namespace
+
+Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch, const BeforeAdding& before_adding) {
+  if (auto checked = check_batch_shape(batch, m_constraint_count); !checked) {
+    return pass_up(checked);
   }
-  if (n > 0) {
-    // The coefficients are already row after row, as the solver reads them.
-    const int status = table().COPT_AddRows(m_problem.get(), *count, starts.get(), counts.get(),
-                                            entries > 0 ? columns.get() : nullptr,
-                                            entries > 0 ? batch.coefficients.data() : nullptr, nullptr, lower.get(),
-                                            upper.get(), names->pointers());
-    if (auto checked = check_call(table(), status, "COPT_AddRows"); !checked) {
-      return std::unexpected(std::move(checked.error()));
-    }
-    clear_results();
+  auto rows = build_rows(batch, m_variable_count, m_constraint_count);
+  if (!rows) {
+    return pass_up(rows);
   }
-  m_constraint_count += n;
+  const IdRange ids{m_constraint_count, batch.constants.size()};
+  const bool has_entries = !batch.variables.empty();
+  auto added = add_batch({batch.names, "constraint name", 'c'}, ids, before_adding, "COPT_AddRows",
+                         [&](const char* const* names) {
+                           // The coefficients are already row after row, as the solver reads them.
+                           return table().COPT_AddRows(m_problem.get(), static_cast<int>(ids.count),
+                                                       rows->starts.get(), rows->counts.get(),
+                                                       has_entries ? rows->columns.get() : nullptr,
+                                                       has_entries ? batch.coefficients.data() : nullptr, nullptr,
+                                                       rows->lower.get(), rows->upper.get(), names);
+                         });
+  if (!added) {
+    return pass_up(added);
+  }
+  m_constraint_count += ids.count;
   return ids;
 }
 
@@ -176,7 +202,7 @@ Result<std::uint64_t> BackendModel::add_constraint(const ScalarFunction& functio
                               names};
   auto ids = add_constraints(batch, before_adding);
   if (!ids) {
-    return std::unexpected(std::move(ids.error()));
+    return pass_up(ids);
   }
   return ids->first;
 }

@@ -2,7 +2,7 @@
 #include "backend/error.hpp"
 
 #include <array>
-#include <bit>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <type_traits>
@@ -23,11 +23,6 @@ std::string concat(std::initializer_list<std::string_view> parts) {
   }
   return out;
 }
-
-// The finiteness and NaN tests read the bit pattern, so they hold even where floating-point comparisons are relaxed.
-constexpr std::uint64_t kInfinityBits = std::bit_cast<std::uint64_t>(std::numeric_limits<double>::infinity());
-
-std::uint64_t magnitude_bits(double value) { return std::bit_cast<std::uint64_t>(value) & ~(std::uint64_t{1} << 63); }
 
 }  // namespace
 
@@ -121,7 +116,7 @@ Status check_length(std::uint64_t actual, std::uint64_t expected, std::string_vi
 }
 
 Status check_finite(double value, std::string_view what) {
-  if (magnitude_bits(value) >= kInfinityBits) {
+  if (!std::isfinite(value)) {
     return std::unexpected(BackendError::invalid_input(concat({what, " must be finite, got ", format_number(value)})));
   }
   return {};
@@ -129,7 +124,7 @@ Status check_finite(double value, std::string_view what) {
 
 Status check_no_nan(std::span<const double> values, std::string_view what) {
   for (const double value : values) {
-    if (magnitude_bits(value) > kInfinityBits) {
+    if (std::isnan(value)) {
       return std::unexpected(
           BackendError::invalid_input(concat({what, " cannot contain NaN, got ", format_number(value)})));
     }

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 namespace brenlox_copt::backend {
@@ -50,6 +51,13 @@ class BackendError {
 template <class T>
 using Result = std::expected<T, BackendError>;
 using Status = Result<void>;
+
+/// Hands a failed result's error up as the caller's own failure, whatever either value type is:
+/// `if (!checked) { return pass_up(checked); }`.
+template <class T>
+[[nodiscard]] std::unexpected<BackendError> pass_up(Result<T>& failed) {
+  return std::unexpected(std::move(failed.error()));
+}
 
 /// The native call check: turns a nonzero return code into an error, with the library's own text when it has one.
 [[nodiscard]] BackendError native_call_error(const FunctionTable& table, std::int32_t code, const char* operation);

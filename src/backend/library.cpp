@@ -122,7 +122,7 @@ Result<LibraryShare> load_from(const NativePath& path) {
   OpenModule module(*opened);
   Result<FunctionTable> table = resolve_function_table(module.get(), shown_path);
   if (!table) {
-    return std::unexpected(std::move(table.error()));
+    return pass_up(table);
   }
   auto library = std::make_shared<const CoptLibrary>(*table, module.get());
   module.release();  // Now owned by the library, which closes it with the last share.

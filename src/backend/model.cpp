@@ -24,7 +24,7 @@ struct CreatedProblem {
 [[nodiscard]] Result<CreatedProblem> create_problem_locked(EnvironmentRecord& record) {
   auto guard = record.lock();
   if (!guard) {
-    return std::unexpected(std::move(guard.error()));
+    return pass_up(guard);
   }
   const NativeEnvironment& environment = guard->environment();
   LibraryShare library = environment.library();
@@ -57,12 +57,16 @@ template <class List>
   return bounds ? check_no_nan(*bounds, what) : Status{};
 }
 
-/// No variable's lower bound may exceed its upper bound, compared as given (absent lists read as 0 and +inf), so
-/// that equal infinite bounds pass.
-[[nodiscard]] Status check_bound_order(const VariableColumns& columns, std::size_t size, std::uint64_t first_id) {
-  for (std::size_t i = 0; i < size; ++i) {
+/// No variable's lower bound may exceed its upper bound, compared as given (an absent lower list reads as 0), so that
+/// equal infinite bounds pass. Without upper bounds (+inf) no pair can be out of order, NaN being refused already.
+[[nodiscard]] Status check_bound_order(const VariableColumns& columns, std::uint64_t first_id) {
+  if (!columns.upper_bounds) {
+    return {};
+  }
+  const std::span<const double> upper = *columns.upper_bounds;
+  for (std::size_t i = 0; i < upper.size(); ++i) {
     const double low = columns.lower_bounds ? (*columns.lower_bounds)[i] : 0.0;
-    const double high = columns.upper_bounds ? (*columns.upper_bounds)[i] : std::numeric_limits<double>::infinity();
+    const double high = upper[i];
     if (low > high) {
       return std::unexpected(BackendError::invalid_input("variable " + std::to_string(first_id + i) +
                                                          " has lower bound " + format_number(low) +
@@ -101,7 +105,7 @@ template <class List>
   if (auto checked = check_bound_list(columns.upper_bounds, n, "upper bounds"); !checked) {
     return checked;
   }
-  if (auto checked = check_bound_order(columns, static_cast<std::size_t>(n), first_id); !checked) {
+  if (auto checked = check_bound_order(columns, first_id); !checked) {
     return checked;
   }
   if (auto checked = check_list_length(columns.types, n, "variable types"); !checked) {
@@ -143,7 +147,7 @@ template <class List>
 Result<BackendModel> BackendModel::create(EnvironmentShare environment) {
   auto created = create_problem_locked(*environment);
   if (!created) {
-    return std::unexpected(std::move(created.error()));
+    return pass_up(created);
   }
   return BackendModel(std::move(environment), std::move(created->library), std::move(created->problem));
 }
@@ -183,13 +187,13 @@ Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColum
                                             const BeforeAdding& before_adding) {
   auto count = to_c_int(n, "variable count");
   if (!count) {
-    return std::unexpected(std::move(count.error()));
+    return pass_up(count);
   }
   if (n > std::numeric_limits<std::uint64_t>::max() - m_variable_count) {
     return std::unexpected(BackendError::invalid_input("variable count overflow"));
   }
   if (auto checked = check_columns(columns, n, m_variable_count); !checked) {
-    return std::unexpected(std::move(checked.error()));
+    return pass_up(checked);
   }
   const auto size = static_cast<std::size_t>(n);
   std::unique_ptr<double[]> own_lower;
@@ -197,22 +201,14 @@ Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColum
   double* const lower = solver_bounds(columns.lower_bounds, 0.0, size, own_lower);
   double* const upper = solver_bounds(columns.upper_bounds, std::numeric_limits<double>::infinity(), size, own_upper);
   const auto types = type_bytes(columns.types, size);
-  auto names = BatchNames::of(columns.names, "variable name", 'x', m_variable_count, size);
-  if (!names) {
-    return std::unexpected(std::move(names.error()));
-  }
-
   const IdRange ids{m_variable_count, n};
-  if (auto ready = ready_to_add(before_adding, ids); !ready) {
-    return std::unexpected(std::move(ready.error()));
-  }
-  if (n > 0) {
-    const int status = table().COPT_AddCols(m_problem.get(), *count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                            types.get(), lower, upper, names->pointers());
-    if (auto checked = check_call(table(), status, "COPT_AddCols"); !checked) {
-      return std::unexpected(std::move(checked.error()));
-    }
-    clear_results();
+  auto added = add_batch({columns.names, "variable name", 'x'}, ids, before_adding, "COPT_AddCols",
+                         [&](const char* const* names) {
+                           return table().COPT_AddCols(m_problem.get(), *count, nullptr, nullptr, nullptr, nullptr,
+                                                       nullptr, types.get(), lower, upper, names);
+                         });
+  if (!added) {
+    return pass_up(added);
   }
   m_variable_count += n;
   return ids;

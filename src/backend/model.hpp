@@ -97,6 +97,8 @@ struct OptimizerAttribute {
 /// A setting's value: Bool, Int or Float.
 using AttributeValue = std::variant<bool, std::int64_t, double>;
 
+struct BatchNaming;
+
 /// The backend record of one model: a native problem in a shared environment, what was added to it, and the results
 /// of the last solve that found a solution. Every edit validates all of its input before anything changes.
 class BackendModel {
@@ -138,6 +140,11 @@ class BackendModel {
   [[nodiscard]] const FunctionTable& table() const noexcept { return m_library->table(); }
   /// Runs the caller's BeforeAdding, if any; its refusal becomes the batch's error.
   [[nodiscard]] static Status ready_to_add(const BeforeAdding& before_adding, IdRange ids);
+  /// The end both batch methods share: the batch's names, the caller's BeforeAdding, then for a batch of any size
+  /// the one native call, which `add` makes given the name pointers; a batch the solver took drops the last results.
+  template <class NativeAdd>
+  [[nodiscard]] Status add_batch(const BatchNaming& naming, IdRange ids, const BeforeAdding& before_adding,
+                                 const char* operation, NativeAdd&& add);
   void clear_results() noexcept;
 
   EnvironmentShare m_environment;

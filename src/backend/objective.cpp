@@ -37,11 +37,11 @@ Status BackendModel::set_objective(const ObjectiveFunction& function, ObjectiveS
   copt_prob* problem = m_problem.get();
   if (size > 0) {
     if (auto last = to_c_int(m_variable_count - 1, "objective variable index"); !last) {
-      return std::unexpected(std::move(last.error()));
+      return pass_up(last);
     }
     auto count = to_c_int(m_variable_count, "objective coefficient count");
     if (!count) {
-      return std::unexpected(std::move(count.error()));
+      return pass_up(count);
     }
     auto indices = uninitialized_array<std::int32_t>(size);
     std::iota(indices.get(), indices.get() + size, 0);

@@ -58,7 +58,7 @@ namespace {
                                         const char* operation) {
   int value = 0;
   if (auto checked = check_call(table, table.COPT_GetIntAttr(problem, name, &value), operation); !checked) {
-    return std::unexpected(std::move(checked.error()));
+    return pass_up(checked);
   }
   return value;
 }
@@ -107,15 +107,15 @@ Result<std::uint32_t> BackendModel::optimize() {
   const FunctionTable& solver = table();
   copt_prob* problem = m_problem.get();
   if (auto solved = check_call(solver, solver.COPT_Solve(problem), "COPT_Solve"); !solved) {
-    return std::unexpected(std::move(solved.error()));
+    return pass_up(solved);
   }
   auto status = int_attribute(solver, problem, "Status", "COPT_GetIntAttr(Status)");
   if (!status) {
-    return std::unexpected(std::move(status.error()));
+    return pass_up(status);
   }
   auto has_solution = int_attribute(solver, problem, "HasSol", "COPT_GetIntAttr(HasSol)");
   if (!has_solution) {
-    return std::unexpected(std::move(has_solution.error()));
+    return pass_up(has_solution);
   }
   const std::uint32_t code = result_code(*status, *has_solution != 0);
   if (*has_solution == 0) {
@@ -124,7 +124,7 @@ Result<std::uint32_t> BackendModel::optimize() {
 
   auto is_mip = int_attribute(solver, problem, "IsMIP", "COPT_GetIntAttr(IsMIP)");
   if (!is_mip) {
-    return std::unexpected(std::move(is_mip.error()));
+    return pass_up(is_mip);
   }
   std::vector<double> solution(static_cast<std::size_t>(m_variable_count));
   if (!solution.empty()) {
@@ -132,14 +132,14 @@ Result<std::uint32_t> BackendModel::optimize() {
     const int read = mip ? solver.COPT_GetSolution(problem, solution.data())
                          : solver.COPT_GetLpSolution(problem, solution.data(), nullptr, nullptr, nullptr);
     if (auto checked = check_call(solver, read, mip ? "COPT_GetSolution" : "COPT_GetLpSolution"); !checked) {
-      return std::unexpected(std::move(checked.error()));
+      return pass_up(checked);
     }
   }
   double objective_value = 0.0;
   if (auto checked = check_call(solver, solver.COPT_GetDblAttr(problem, "ObjVal", &objective_value),
                                 "COPT_GetDblAttr(ObjVal)");
       !checked) {
-    return std::unexpected(std::move(checked.error()));
+    return pass_up(checked);
   }
   // Both results are stored together, and only once every read succeeded.
   m_solution = std::move(solution);

@@ -43,6 +43,7 @@ PyType_Slot COPT_slots[] = {
     {0, nullptr},
 };
 
+// "builtins." is a compatibility text: the __module__ callers already know the class by, not where it lives.
 PyType_Spec COPT_spec = {"builtins.COPT", 0, 0, Py_TPFLAGS_DEFAULT, COPT_slots};
 
 /// Replaces the pending error with RuntimeError "An error occurred while initializing class COPT", caused by it.

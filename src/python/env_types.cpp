@@ -30,7 +30,7 @@ namespace {
   }
   auto library = load_library(dll_path);
   if (!library) {
-    return std::unexpected(std::move(library.error()));
+    return backend::pass_up(library);
   }
   return backend::create_env(std::move(*library));
 }
@@ -59,6 +59,7 @@ PyType_Slot Env_slots[] = {
     {0, nullptr},
 };
 
+// "builtins." is a compatibility text: the __module__ callers already know the class by, not where it lives.
 PyType_Spec Env_spec = {"builtins.Env", sizeof(Instance<EnvClass>), 0, Py_TPFLAGS_DEFAULT, Env_slots};
 
 // EnvrConfig(dll_path=None)
@@ -108,6 +109,7 @@ PyType_Slot EnvrConfig_slots[] = {
     {0, nullptr},
 };
 
+// "builtins." is a compatibility text: the __module__ callers already know the class by, not where it lives.
 PyType_Spec EnvrConfig_spec = {"builtins.EnvrConfig", sizeof(Instance<EnvrConfigClass>), 0, Py_TPFLAGS_DEFAULT,
                                EnvrConfig_slots};
 

@@ -15,6 +15,8 @@ namespace brenlox_copt::python {
 struct EnvClass {
   using Content = backend::EnvironmentShare;
   static constexpr const char* kName = "Env";
+  // A compatibility text: thread messages name the class by the path callers already match on; it is no path in
+  // this code.
   static constexpr const char* kTypePath = "brenlox_copt::env::Env";
   static PyTypeObject* type() noexcept;
 };
@@ -23,6 +25,8 @@ struct EnvClass {
 struct EnvrConfigClass {
   using Content = backend::ClientConfig;
   static constexpr const char* kName = "EnvrConfig";
+  // A compatibility text: thread messages name the class by the path callers already match on; it is no path in
+  // this code.
   static constexpr const char* kTypePath = "brenlox_copt::env::EnvConfig";
   static PyTypeObject* type() noexcept;
 };

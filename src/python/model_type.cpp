@@ -10,6 +10,7 @@
 
 #include "python/attribute_value.hpp"
 #include "python/call.hpp"
+#include "python/constraint_rows.hpp"
 #include "python/env_types.hpp"
 #include "python/model_values.hpp"
 #include "python/type_cache.hpp"
@@ -97,7 +98,7 @@ PyObject* Model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
       self, args, kwargs, kAddConstraint,
       [](BackendModel& model, std::vector<std::uint64_t> vars, std::vector<double> coeffs, double constant,
          char32_t sense, double rhs, std::optional<Utf8Text> name) -> PyObject* {
-        if (!check_length("coefficients", coeffs.size(), vars.size())) {
+        if (!require_length("coefficients", coeffs.size(), vars.size())) {
           return nullptr;
         }
         const std::optional<backend::ConstraintSet> set = constraint_set(sense, rhs);
@@ -119,56 +120,21 @@ constexpr auto kAddConstraints =
               param<SequenceOf<Character>>("senses"), param<SequenceOf<Number>>("rhss"),
               param<Optional<SequenceOf<Text>>>("names"));
 
-/// The counts of the per-row arguments against the number of rows, in argument order.
-[[nodiscard]] bool check_row_counts(std::size_t rows, const Rows<double>& fs_coeffs,
-                                    const std::vector<double>& fs_consts, const std::vector<char32_t>& senses,
-                                    const std::vector<double>& rhss, const std::optional<TextList>& names) {
-  return check_length("constraint coefficient rows", fs_coeffs.size(), rows) &&
-         check_length("constraint constants", fs_consts.size(), rows) &&
-         check_length("constraint senses", senses.size(), rows) &&
-         check_length("constraint right-hand sides", rhss.size(), rows) &&
-         (!names || check_length("constraint names", names->size(), rows));
-}
-
 PyObject* Model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
   return call_method<ModelClass, BorrowKind::Exclusive>(
       self, args, kwargs, kAddConstraints,
       [](BackendModel& model, Rows<std::uint64_t> fs_vars, Rows<double> fs_coeffs, std::vector<double> fs_consts,
          std::vector<char32_t> senses, std::vector<double> rhss, std::optional<TextList> names) -> PyObject* {
-        const std::size_t rows = fs_vars.size();
-        if (!check_row_counts(rows, fs_coeffs, fs_consts, senses, rhss, names)) {
+        std::optional<ConstraintRows> rows =
+            ConstraintRows::of(std::move(fs_vars), std::move(fs_coeffs), std::move(fs_consts), std::move(senses),
+                               std::move(rhss), all_entries(names));
+        if (!rows) {
           return nullptr;
         }
-        // Every row's length before any sense, whatever their positions.
-        for (std::size_t row = 0; row < rows; ++row) {
-          if (!check_length("constraint coefficients", fs_coeffs[row].size(), fs_vars[row].size())) {
-            return nullptr;
-          }
-        }
-        std::vector<backend::ConstraintSet> sets;
-        sets.reserve(rows);
-        for (std::size_t row = 0; row < rows; ++row) {
-          const std::optional<backend::ConstraintSet> set = constraint_set(senses[row], rhss[row]);
-          if (!set) {
-            return nullptr;
-          }
-          sets.push_back(*set);
-        }
-        // Equal row lengths make both flat value arrays share fs_vars' offsets, so they go to the backend as they are.
-        // What the backend does not read is given back before it builds its own arrays: a lower peak of memory.
-        const std::vector<double> coefficients = std::move(fs_coeffs).release_values();
-        std::vector<char32_t>().swap(senses);
-        std::vector<double>().swap(rhss);
-        const backend::ConstraintBatch batch{fs_vars.values(), coefficients, fs_vars.offsets(),
-                                             fs_consts,        sets,         all_entries(names)};
         return add_and_answer(
-            [&](const backend::BeforeAdding& before_adding) { return model.add_constraints(batch, before_adding); },
+            [&](const backend::BeforeAdding& before_adding) { return model.add_constraints(rows->batch(), before_adding); },
             [&](backend::IdRange ids) {
-              // The backend has read these into its own arrays: given back before the ids are made, they leave
-              // room for them, and the call's peak memory stays that of the arrays.
-              (void)std::move(fs_vars).release_values();
-              std::vector<double>().swap(fs_consts);
-              std::vector<backend::ConstraintSet>().swap(sets);
+              rows->release();
               return id_list(ids);
             });
       });
@@ -184,7 +150,7 @@ PyObject* Model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs) 
       self, args, kwargs, kSetObjective,
       [](BackendModel& model, std::vector<std::uint64_t> vars, std::vector<double> coeffs, double constant,
          std::int32_t sense) -> PyObject* {
-        if (!check_length("objective coefficients", coeffs.size(), vars.size())) {
+        if (!require_length("objective coefficients", coeffs.size(), vars.size())) {
           return nullptr;
         }
         // 1 maximizes; every other value minimizes.
@@ -278,6 +244,7 @@ PyType_Slot Model_slots[] = {
     {0, nullptr},
 };
 
+// "builtins." is a compatibility text: the __module__ callers already know the class by, not where it lives.
 PyType_Spec Model_spec = {"builtins.Model", sizeof(Instance<ModelClass>), 0, Py_TPFLAGS_DEFAULT, Model_slots};
 
 // Created once and kept for the process (see cached_type).

@@ -11,6 +11,8 @@ namespace brenlox_copt::python {
 struct ModelClass {
   using Content = backend::BackendModel;
   static constexpr const char* kName = "Model";
+  // A compatibility text: thread messages name the class by the path callers already match on; it is no path in
+  // this code.
   static constexpr const char* kTypePath = "brenlox_copt::model::Model";
   static PyTypeObject* type() noexcept;
 };

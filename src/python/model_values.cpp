@@ -7,7 +7,7 @@
 
 namespace brenlox_copt::python {
 
-bool check_length(const char* label, std::size_t actual, std::size_t expected) noexcept {
+bool require_length(const char* label, std::size_t actual, std::size_t expected) noexcept {
   if (actual == expected) {
     return true;
   }

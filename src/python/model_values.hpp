@@ -55,8 +55,9 @@ template <class Optional>
   return texts->views();
 }
 
-/// False with ValueError "{label} has length {actual}, expected {expected}" when the lengths differ.
-[[nodiscard]] bool check_length(const char* label, std::size_t actual, std::size_t expected) noexcept;
+/// The Python layer's own length check of an argument against another: false with ValueError
+/// "{label} has length {actual}, expected {expected}" when the lengths differ.
+[[nodiscard]] bool require_length(const char* label, std::size_t actual, std::size_t expected) noexcept;
 
 /// '<', '=' or '>' with the right-hand side; anything else: nullopt with ValueError "invalid sense character: {c}".
 [[nodiscard]] std::optional<backend::ConstraintSet> constraint_set(char32_t sense, double rhs) noexcept;

@@ -136,24 +136,25 @@ std::size_t size_hint(PyObject* object) noexcept;
 /// sequence of sequences their growth copies.
 std::size_t nested_size_hint(PyObject* object) noexcept;
 
-/// Calls `reserve(length)` once and then `append(item)` for every item in iteration order, stopping at the first
-/// failure; Item is the items' kind. Exact lists and tuples are read directly; a list is re-measured after every item
-/// whose conversion may have run Python code, so a list changed meanwhile is walked exactly as its iterator would.
-template <class Item, class Reserve, class Append>
-BRENLOX_INLINE_STEP inline bool walk_sequence(PyObject* object, Reserve&& reserve, Append&& append) {
+/// Calls `sink.reserve(length)` once and then `sink.append(item)` for every item in iteration order, stopping at the
+/// first failure; Item is the items' kind. Exact lists and tuples are read directly; a list is re-measured after every
+/// item whose conversion may have run Python code, so a list changed meanwhile is walked exactly as its iterator would.
+template <class Item, class Sink>
+BRENLOX_INLINE_STEP inline bool walk_sequence(PyObject* object, Sink& sink) {
+  const auto reserve = [&](std::size_t count) { sink.reserve(count); };
   if (PyList_CheckExact(object)) {
     Py_ssize_t length = PyList_Size(object);
     reserve_hint(reserve, static_cast<std::size_t>(length));
     for (Py_ssize_t index = 0; index < length; ++index) {
       PyObject* item = PyList_GetItem(object, index);
       if (is_plain_item<Item>(item)) {
-        if (!append(item)) {
+        if (!sink.append(item)) {
           return false;
         }
         continue;
       }
       const Ref held = Ref::borrow(item);
-      if (!append(item)) {
+      if (!sink.append(item)) {
         return false;
       }
       length = PyList_Size(object);
@@ -165,7 +166,7 @@ BRENLOX_INLINE_STEP inline bool walk_sequence(PyObject* object, Reserve&& reserv
     const Py_ssize_t length = PyTuple_Size(object);
     reserve_hint(reserve, static_cast<std::size_t>(length));
     for (Py_ssize_t index = 0; index < length; ++index) {
-      if (!append(PyTuple_GetItem(object, index))) {
+      if (!sink.append(PyTuple_GetItem(object, index))) {
         return false;
       }
     }
@@ -180,7 +181,7 @@ BRENLOX_INLINE_STEP inline bool walk_sequence(PyObject* object, Reserve&& reserv
     return false;
   }
   while (const Ref item = Ref::steal(PyIter_Next(iterator.get()))) {
-    if (!append(item.get())) {
+    if (!sink.append(item.get())) {
       return false;
     }
   }
@@ -188,28 +189,23 @@ BRENLOX_INLINE_STEP inline bool walk_sequence(PyObject* object, Reserve&& reserv
 }
 
 /// walk_sequence with the buffer fast path first: an object whose buffer is what iterating it yields, and which exposes
-/// a one-dimensional C-contiguous buffer of a format Item reads (buffer.hpp), has its values pushed straight from
-/// memory a span at a time; any other object is walked item by item.
-template <class Item, class Reserve, class Append, class Push>
-BRENLOX_INLINE_STEP inline bool walk_values(PyObject* object, Reserve&& reserve, Append&& append, Push&& push) {
+/// a one-dimensional C-contiguous buffer of a format Item reads (buffer.hpp), hands its values to `sink.push(values)`
+/// straight from memory a span at a time; any other object is walked item by item.
+template <class Item, class Sink>
+BRENLOX_INLINE_STEP inline bool walk_values(PyObject* object, Sink& sink) {
   if constexpr (kReadsBuffers<Item>) {
     if (!PyList_CheckExact(object) && !PyTuple_CheckExact(object) && buffer_is_iteration(object)) {
       const BufferView view(object);
       if (view.type_code() != 0) {
-        reserve_hint(reserve, view.count());
+        reserve_hint([&](std::size_t count) { sink.reserve(count); }, view.count());
+        const auto push = [&](auto values) { sink.push(values); };
         if (const std::optional<bool> done = read_buffer<Item>(view, push)) {
           return *done;
         }
       }
     }
   }
-  return walk_sequence<Item>(object, reserve, append);
-}
-
-/// Appends a span of values to a vector in one step.
-template <class Vector, class Values>
-void append_values(Vector& out, const Values& values) {
-  out.insert(out.end(), values.begin(), values.end());
+  return walk_sequence<Item>(object, sink);
 }
 
 template <class Kind>
@@ -244,6 +240,76 @@ struct SequenceValue<SequenceOf<Inner>> {
 };
 }  // namespace detail
 
+namespace detail {
+
+/// Where a flat sequence's values go: one vector, item by item or a span at a time.
+template <class Item>
+struct VectorSink {
+  typename SequenceValue<Item>::Type& out;
+
+  void reserve(std::size_t count) { reserve_large(out, count); }
+  BRENLOX_INLINE_STEP bool append(PyObject* item) {
+    typename Item::Value value{};
+    if (!Item::convert(item, value)) {
+      return false;
+    }
+    out.push_back(std::move(value));
+    return true;
+  }
+  template <class Values>
+  void push(const Values& values) {
+    out.insert(out.end(), values.begin(), values.end());
+  }
+};
+
+/// Where the values of one row of a sequence of sequences go: the end of the flat values.
+template <class Item>
+struct RowSink {
+  Rows<typename Item::Value>& out;
+
+  void reserve(std::size_t length) { out.reserve_row(length); }
+  BRENLOX_INLINE_STEP bool append(PyObject* item) {
+    typename Item::Value value{};
+    if (!Item::convert(item, value)) {
+      return false;
+    }
+    out.push_value(value);
+    return true;
+  }
+  void push(std::span<const typename Item::Value> values) { out.push_values(values); }
+};
+
+/// Where the rows of a sequence of sequences go: each row's values, then the row's end.
+template <class Item>
+struct RowsSink {
+  Rows<typename Item::Value>& out;
+
+  void reserve(std::size_t rows) { out.reserve_rows(rows); }
+  BRENLOX_INLINE_STEP bool append(PyObject* row) {
+    RowSink<Item> values{out};
+    if (!walk_values<Item>(row, values)) {
+      return false;
+    }
+    out.end_row();
+    return true;
+  }
+};
+
+template <class Item>
+bool convert_flat(PyObject* object, typename SequenceValue<Item>::Type& out) {
+  VectorSink<Item> sink{out};
+  return walk_values<Item>(object, sink);
+}
+
+template <class Item>
+bool convert_nested(PyObject* object, Rows<typename Item::Value>& out) {
+  reserve_hint([&](std::size_t count) { out.reserve_values(count); }, nested_size_hint(object));
+  RowsSink<Item> sink{out};
+  return walk_sequence<SequenceOf<Item>>(object, sink);
+}
+
+}  // namespace detail
+
 template <class Item>
 struct SequenceOf {
   using ItemKind = Item;
@@ -251,40 +317,9 @@ struct SequenceOf {
 
   static bool convert(PyObject* object, Value& out) {
     if constexpr (detail::is_sequence_v<Item>) {
-      using Inner = typename Item::ItemKind;
-      detail::reserve_hint([&](std::size_t count) { out.reserve_values(count); }, detail::nested_size_hint(object));
-      return detail::walk_sequence<Item>(
-          object, [&](std::size_t rows) { out.reserve_rows(rows); },
-          [&](PyObject* row) BRENLOX_INLINE_STEP {
-            const bool converted = detail::walk_values<Inner>(
-                row, [&](std::size_t length) { out.reserve_row(length); },
-                [&](PyObject* item) BRENLOX_INLINE_STEP {
-                  typename Inner::Value value{};
-                  if (!Inner::convert(item, value)) {
-                    return false;
-                  }
-                  out.push_value(value);
-                  return true;
-                },
-                [&](auto values) { out.push_values(values); });
-            if (converted) {
-              out.end_row();
-            }
-            return converted;
-          });
+      return detail::convert_nested<typename Item::ItemKind>(object, out);
     } else {
-      return detail::walk_values<Item>(
-          object, [&](std::size_t length) { detail::reserve_large(out, length); },
-          [&](PyObject* item) BRENLOX_INLINE_STEP {
-            typename Item::Value value{};
-            if (!Item::convert(item, value)) {
-              return false;
-            }
-            out.push_back(std::move(value));
-            return true;
-          },
-          // Generic, so that kinds without a buffer path never instantiate it.
-          [&](auto values) { detail::append_values(out, values); });
+      return detail::convert_flat<Item>(object, out);
     }
   }
 };
