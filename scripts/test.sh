@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, then runs every test: the C++ suites (ctest), the wheel and sdist checks, the Windows check
-# under Wine, the leak check, then the Python suites (pytest).
+# Sets everything up, then runs every test: the C++ suites (ctest), the release wheel and sdist checks, the Windows
+# check under Wine, the leak check, then the Python suites (pytest) against that wheel on CPython 3.11, 3.12 and 3.13.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
@@ -10,4 +10,4 @@ bash scripts/check-wheel.sh
 bash scripts/check-sdist.sh
 bash scripts/windows-check.sh
 bash scripts/leak-check.sh
-exec .venv/bin/python -m pytest "$@"
+exec bash scripts/test-interpreters.sh "$@"
