@@ -13,8 +13,9 @@ git clone -q --no-hardlinks "$root" "$out/src"
 .venv/bin/python -m build --sdist --outdir "$out" "$out/src" >"$out/build.log" 2>&1 || { cat "$out/build.log"; exit 1; }
 sdists=("$out"/*.tar.gz)
 [ ${#sdists[@]} -eq 1 ] || { echo "check-sdist: expected one sdist, found ${#sdists[@]}"; exit 1; }
+listing=$(tar -tzf "${sdists[0]}")
 for file in LICENSE CHANGELOG.md; do
-  tar -tzf "${sdists[0]}" | grep -q -x "brenlox_copt-0.1.0/$file" || { echo "check-sdist: no $file in the sdist"; exit 1; }
+  grep -q -x "brenlox_copt-0.1.0/$file" <<<"$listing" || { echo "check-sdist: no $file in the sdist"; exit 1; }
 done
 python3 -m venv "$out/venv"
 "$out/venv/bin/python" -m pip install -q --disable-pip-version-check "${sdists[0]}" >"$out/install.log" 2>&1 \
