@@ -43,6 +43,7 @@ def build_from_arrays(model: Model, ids: npt.NDArray[np.int64], values: npt.NDAr
         [ids, more[:1]], [values, np.array([2.5], dtype=np.float32)], (0.0, 0.0), ["<", "<"], np.array([9.0, 9.0])
     )
     model.set_objective(ids, values, np.float64(0.0), np.int8(1))
+    model.set_optimizer_attr("Silent", np.True_)
     assert_type(model.get_var_value(np.uint32(0)), float | None)
     return rows
 
@@ -86,6 +87,7 @@ def misuse(model: Model, env: Env, config: EnvrConfig) -> None:
     model.add_variables(1, lbs=["0"])  # type: ignore[list-item]
     model.set_optimizer_attr("Silent", 1)  # type: ignore[deprecated]
     model.set_optimizer_attr("Silent", 0.5)  # type: ignore[deprecated]
+    model.set_optimizer_attr("Silent", np.float64(1))  # type: ignore[deprecated]
     model.set_optimizer_attr("TimeLimit", 10)  # type: ignore[deprecated]
     model.set_optimizer_attr("TimeLimit", True)  # type: ignore[deprecated]
     model.set_objective([0], [1.0], 0.0, "max")  # type: ignore[arg-type]

@@ -21,6 +21,11 @@ class _SequenceLike(Protocol[_T_co]):
     @overload
     def __getitem__(self, index: slice, /) -> object: ...
 
+class _BoolScalar(Protocol):
+    """A NumPy bool scalar, which the module takes as a bool."""
+
+    def item(self) -> bool: ...
+
 # Anything the module reads as a float: float, int, bool and objects with __float__ or __index__ (NumPy scalars).
 _Number: TypeAlias = SupportsFloat | SupportsIndex
 # Anything the module reads as an integer: int, bool and objects with __index__.
@@ -236,7 +241,7 @@ class Model:
     # one way a stub can make a type checker report a call (pyright in strict mode; mypy with
     # --enable-error-code deprecated).
     @overload
-    def set_optimizer_attr(self, attr: Literal["Silent"], value: bool) -> None: ...
+    def set_optimizer_attr(self, attr: Literal["Silent"], value: bool | _BoolScalar) -> None: ...
     @overload
     @deprecated("refused at run time: Silent takes a bool, TimeLimit a float")
     def set_optimizer_attr(self, attr: Literal["Silent", "TimeLimit"], value: SupportsIndex) -> None: ...
