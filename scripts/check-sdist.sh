@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the sdist from a clean copy of the committed tree (local build folders hold gigabytes the sdist must not even
 # look at), then installs it into a new, empty virtual environment the way a user without the repository would
-# (isolated build from the sdist alone, release settings) and imports the module from there.
+# (isolated build from the sdist alone, release settings) and imports the module from there. The sdist carries the
+# licence and the changelog.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -12,6 +13,10 @@ git clone -q --no-hardlinks "$root" "$out/src"
 .venv/bin/python -m build --sdist --outdir "$out" "$out/src" >"$out/build.log" 2>&1 || { cat "$out/build.log"; exit 1; }
 sdists=("$out"/*.tar.gz)
 [ ${#sdists[@]} -eq 1 ] || { echo "check-sdist: expected one sdist, found ${#sdists[@]}"; exit 1; }
+listing=$(tar -tzf "${sdists[0]}")
+for file in LICENSE CHANGELOG.md; do
+  grep -q -x "brenlox_copt-0.1.0/$file" <<<"$listing" || { echo "check-sdist: no $file in the sdist"; exit 1; }
+done
 python3 -m venv "$out/venv"
 "$out/venv/bin/python" -m pip install -q --disable-pip-version-check "${sdists[0]}" >"$out/install.log" 2>&1 \
   || { cat "$out/install.log"; exit 1; }

