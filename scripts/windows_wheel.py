@@ -27,13 +27,15 @@ def main(module: Path, wheelhouse: Path) -> None:
     with tempfile.TemporaryDirectory() as metadata_dir:
         with contextlib.redirect_stdout(io.StringIO()):  # the backend's banner
             dist_info = prepare_metadata_for_build_wheel(metadata_dir)
-        metadata = (Path(metadata_dir) / dist_info / "METADATA").read_bytes()
-        wheel = (Path(metadata_dir) / dist_info / "WHEEL").read_text(encoding="utf-8")
+        # METADATA and the licence files as the backend wrote them; WHEEL gets the Windows tag below.
+        written = {path.relative_to(metadata_dir).as_posix(): path.read_bytes()
+                   for path in sorted(Path(metadata_dir, dist_info).rglob("*")) if path.is_file()}
+    wheel = written.pop(f"{dist_info}/WHEEL").decode("utf-8")
     lines = [line for line in wheel.splitlines() if line and not line.startswith("Tag:")]
     files = {
         "brenlox_copt.pyd": module.read_bytes(),
         "brenlox_copt-stubs/__init__.pyi": (ROOT / "src/python/stubs/brenlox_copt-stubs/__init__.pyi").read_bytes(),
-        f"{dist_info}/METADATA": metadata,
+        **written,
         f"{dist_info}/WHEEL": "\n".join([*lines, f"Tag: {TAG}", ""]).encode("utf-8"),
     }
     record = [record_row(name, data) for name, data in files.items()] + [f"{dist_info}/RECORD,,"]
