@@ -145,7 +145,8 @@ class ModelMachine(RuleBasedStateMachine):
             [
                 ("Silent", True), ("Silent", False), ("Silent", 1), ("TimeLimit", 10), ("TimeLimit", 2.5),
                 ("TimeLimit", -0.0), ("TimeLimit", -1.0), ("TimeLimit", math.inf), ("TimeLimit", math.nan),
-                ("RelGap", 0.25), ("RelGap", -1.0), ("RelGap", math.nan), ("FeasTol", 1e-6), ("Logging", 0),
+                ("RelGap", 0.25), ("RelGap", -1.0), ("RelGap", math.nan), ("FeasTol", 1e-6), ("FeasTol", 0.0),
+                ("FeasTol", 0.75), ("IntTol", 1e-6), ("Logging", 0),
                 ("Logging", 2), ("Logging", 2**31), ("Logging", 2**70), ("Logging", "1"), ("Nope", True),
                 ("Bad\x00name", 2**40),
             ]

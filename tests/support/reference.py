@@ -349,6 +349,17 @@ def value_kind(value) -> type | None:
     return float
 
 
+# The stand-in's parameter table: kind and accepted range of each parameter it knows.
+STANDIN_PARAMETERS = {
+    "Logging": (int, 0, 1),
+    "TimeLimit": (float, 0.0, math.inf),
+    "RelGap": (float, 0.0, math.inf),
+    "FeasTol": (float, 1e-12, 0.5),
+    "DualTol": (float, 1e-12, 0.5),
+    "IntTol": (float, 1e-12, 0.5),
+}
+
+
 def set_optimizer_attr(ref: Reference, fault: Fault | None, attr: str, value) -> Step:
     kind = value_kind(value)
 
@@ -379,12 +390,12 @@ def set_optimizer_attr(ref: Reference, fault: Fault | None, attr: str, value) ->
                     raise invalid_input("raw COPT integer parameter exceeds c_int range")
                 native, label = int(value), "COPT_SetIntParam(Raw)"
         NativeCalls(fault).make(label)
-        known = {"Logging": int, "TimeLimit": float, "RelGap": float, "FeasTol": float}
-        if name not in known:
+        if name not in STANDIN_PARAMETERS:
             raise Refused(RuntimeError, native_error(label, 8, SOLVER_TEXTS[8]))
-        if not isinstance(native, known[name]):
+        kind_of_parameter, low, high = STANDIN_PARAMETERS[name]
+        if not isinstance(native, kind_of_parameter):
             raise Refused(RuntimeError, native_error(label, 9, SOLVER_TEXTS[9]))
-        if (name == "Logging" and native not in (0, 1)) or native < 0 or (name == "FeasTol" and native > 0.5):
+        if not low <= native <= high:
             raise Refused(RuntimeError, native_error(label, 10, SOLVER_TEXTS[10]))
         ref.parameters[name] = native
 
