@@ -12,7 +12,10 @@ bash scripts/build-variant.sh "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS=
   -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage -DCMAKE_MODULE_LINKER_FLAGS=--coverage
 .venv/bin/ninja -C "$build" -j2 >/dev/null  # the C++ tests as well
 find "$build" -name '*.gcda' -delete
-.venv/bin/ctest --test-dir "$build" --output-on-failure >/dev/null
+# One case checks 2**31 matrix entries one by one, which takes the better part of an hour with a counter on every branch;
+# it runs in the ordinary build, and the one branch only it reaches shows here as missed.
+.venv/bin/ctest --test-dir "$build" --output-on-failure -E '^constraints_test$' >/dev/null
+"$build/tests/cpp/constraints_test" --test-case-exclude='*exceed a c_int in total*' >/dev/null
 PYTHONPATH="$root/$build/src/python" BRENLOX_STANDIN="$root/$build/standin" BRENLOX_BUILD_DIR="$root/$build" \
   .venv/bin/python -m pytest -q -p no:cacheprovider "$@"
 mkdir -p "$build/coverage"

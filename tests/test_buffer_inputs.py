@@ -46,6 +46,15 @@ CONSTRAINT_ARGUMENTS = {
     "NaN coefficient": (np.array([0, 1]), np.array([1.0, math.nan])),
     "infinite coefficient": (np.array([0, 1]), np.array([math.inf, 1.0])),
     "lengths differ": (np.array([0, 1]), np.array([1.0])),
+    # Longer than one chunk of the reader, in every integer width; a negative id only in the last chunk.
+    **{
+        f"{dtype.__name__} ids in chunks{', the last negative' if negative else ''}": (
+            np.array([index % 3 for index in range(1100)] + ([-1] if negative else []), dtype=dtype),
+            np.full(1100 + negative, 0.5),
+        )
+        for dtype, negative in [(np.int16, False), (np.uint16, False), (np.uint32, False), (np.int64, False),
+                                (np.int8, True), (np.int16, True), (np.int32, True), (np.int64, True)]
+    },
 }
 
 # Formats and shapes without a fast path: their items (NumPy scalars, rows) are converted one by one, as before.

@@ -68,7 +68,7 @@ template <class T>
 [[nodiscard]] Result<std::int32_t> to_c_int(std::uint64_t value, std::string_view what);
 [[nodiscard]] Status check_length(std::uint64_t actual, std::uint64_t expected, std::string_view what);
 [[nodiscard]] Status check_finite(double value, std::string_view what);
-[[nodiscard]] Status check_no_nan(std::span<const double> values, std::string_view what);
+[[nodiscard]] BackendError contains_nan(std::string_view what);
 /// Fails with InvalidName when the text holds a zero byte; `what` names the kind of name, not the name.
 [[nodiscard]] Status check_no_nul(std::string_view text, std::string_view what);
 

@@ -2,7 +2,10 @@
 #include "backend/model.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <optional>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -48,30 +51,88 @@ template <class List>
   return list ? check_length(list->size(), n, what) : Status{};
 }
 
-/// A present list of per-variable bounds must have n entries and no NaN.
-[[nodiscard]] Status check_bound_list(const std::optional<std::span<double>>& bounds, std::uint64_t n,
-                                      std::string_view what) {
-  if (auto length = check_list_length(bounds, n, what); !length) {
-    return length;
+/// What one reading of the given bounds finds, for the checks to report in their stated order.
+struct BoundsFindings {
+  bool lower_nan = false;
+  bool upper_nan = false;
+  /// The first variable whose lower bound exceeds its upper bound as given, if any.
+  std::optional<std::size_t> first_disorder;
+};
+
+/// A given side of the bounds: read as given, and written back clamped.
+struct GivenSide {
+  std::span<double> values;
+  [[nodiscard]] double read(std::size_t i) const noexcept { return values[i]; }
+  void write(std::size_t i, double value) const noexcept { values[i] = value; }
+};
+
+/// An absent side: one value for every variable, and nothing to write.
+struct AbsentSide {
+  double value;
+  [[nodiscard]] double read(std::size_t /*i*/) const noexcept { return value; }
+  void write(std::size_t /*i*/, double /*value*/) const noexcept {}
+};
+
+/// Reads n pairs of bounds once, comparing them as given (so that equal infinite bounds pass, and NaN is never out of
+/// order), and clamps each given bound in place to the solver's range; a pair out of order keeps its values as given,
+/// for the message that names them. Generic over the sides, so that an absent side costs no load and no store.
+template <class Low, class High>
+[[nodiscard]] BoundsFindings scan_pairs(std::size_t n, Low low, High high) noexcept {
+  bool lower_nan = false;
+  bool upper_nan = false;
+  std::size_t disorder = n;
+  // From the end, so that the last pair found out of order is the first.
+  for (std::size_t i = n; i-- > 0;) {
+    const double low_value = low.read(i);
+    const double high_value = high.read(i);
+    lower_nan |= std::isnan(low_value);
+    upper_nan |= std::isnan(high_value);
+    const bool ordered = !(low_value > high_value);
+    disorder = ordered ? disorder : i;
+    low.write(i, ordered ? clamp_to_solver_range(low_value) : low_value);
+    high.write(i, ordered ? clamp_to_solver_range(high_value) : high_value);
   }
-  return bounds ? check_no_nan(*bounds, what) : Status{};
+  return {lower_nan, upper_nan, disorder < n ? std::optional(disorder) : std::nullopt};
 }
 
-/// No variable's lower bound may exceed its upper bound, compared as given (an absent lower list reads as 0), so that
-/// equal infinite bounds pass. Without upper bounds (+inf) no pair can be out of order, NaN being refused already.
-[[nodiscard]] Status check_bound_order(const VariableColumns& columns, std::uint64_t first_id) {
-  if (!columns.upper_bounds) {
+/// scan_pairs over the given sides; an absent lower side reads as 0 and an absent upper side as +inf.
+[[nodiscard]] BoundsFindings scan_bounds(const std::optional<std::span<double>>& lower,
+                                         const std::optional<std::span<double>>& upper, std::size_t n) noexcept {
+  if (!lower && !upper) {
     return {};
   }
-  const std::span<const double> upper = *columns.upper_bounds;
-  for (std::size_t i = 0; i < upper.size(); ++i) {
-    const double low = columns.lower_bounds ? (*columns.lower_bounds)[i] : 0.0;
-    const double high = upper[i];
-    if (low > high) {
-      return std::unexpected(BackendError::invalid_input("variable " + std::to_string(first_id + i) +
-                                                         " has lower bound " + format_number(low) +
-                                                         " greater than upper bound " + format_number(high)));
-    }
+  const auto with_high = [&](auto low) {
+    return upper ? scan_pairs(n, low, GivenSide{*upper})
+                 : scan_pairs(n, low, AbsentSide{std::numeric_limits<double>::infinity()});
+  };
+  return lower ? with_high(GivenSide{*lower}) : with_high(AbsentSide{0.0});
+}
+
+/// The bounds' checks in their stated order: the lower list's length and NaNs, the upper list's length and NaNs, then
+/// the first pair out of order. One scan finds all of it and clamps the given bounds; an upper list of the wrong
+/// length is left out of the scan.
+[[nodiscard]] Status check_bounds(const VariableColumns& columns, std::uint64_t n, std::uint64_t first_id) {
+  if (auto length = check_list_length(columns.lower_bounds, n, "lower bounds"); !length) {
+    return length;
+  }
+  const bool upper_fits = !columns.upper_bounds || columns.upper_bounds->size() == n;
+  const BoundsFindings found =
+      scan_bounds(columns.lower_bounds, upper_fits ? columns.upper_bounds : std::nullopt, static_cast<std::size_t>(n));
+  if (found.lower_nan) {
+    return std::unexpected(contains_nan("lower bounds"));
+  }
+  if (auto length = check_list_length(columns.upper_bounds, n, "upper bounds"); !length) {
+    return length;
+  }
+  if (found.upper_nan) {
+    return std::unexpected(contains_nan("upper bounds"));
+  }
+  if (const std::optional<std::size_t> i = found.first_disorder) {
+    const double low = columns.lower_bounds ? (*columns.lower_bounds)[*i] : 0.0;
+    const double high = (*columns.upper_bounds)[*i];
+    return std::unexpected(BackendError::invalid_input("variable " + std::to_string(first_id + *i) +
+                                                       " has lower bound " + format_number(low) +
+                                                       " greater than upper bound " + format_number(high)));
   }
   return {};
 }
@@ -99,13 +160,7 @@ template <class List>
 /// first), the bounds' order, the types' length and values, the names' length (their NUL check comes with the
 /// name array). They read only the given lists, so a batch refused for a list's length allocates nothing.
 [[nodiscard]] Status check_columns(const VariableColumns& columns, std::uint64_t n, std::uint64_t first_id) {
-  if (auto checked = check_bound_list(columns.lower_bounds, n, "lower bounds"); !checked) {
-    return checked;
-  }
-  if (auto checked = check_bound_list(columns.upper_bounds, n, "upper bounds"); !checked) {
-    return checked;
-  }
-  if (auto checked = check_bound_order(columns, first_id); !checked) {
+  if (auto checked = check_bounds(columns, n, first_id); !checked) {
     return checked;
   }
   if (auto checked = check_list_length(columns.types, n, "variable types"); !checked) {
@@ -117,12 +172,11 @@ template <class List>
   return check_list_length(columns.names, n, "variable names");
 }
 
-/// One side of the bounds as the solver takes them, clamped to its range: a given list in place, an absent side in
-/// an array of its own filled with `absent`.
+/// One side of the bounds as the solver takes them: a given list (clamped by the checks), or an array of its own
+/// filled with `absent` clamped.
 [[nodiscard]] double* solver_bounds(const std::optional<std::span<double>>& given, double absent, std::size_t size,
                                     std::unique_ptr<double[]>& own) {
   if (given) {
-    std::ranges::transform(*given, given->begin(), clamp_to_solver_range);
     return given->data();
   }
   own = uninitialized_array<double>(size);

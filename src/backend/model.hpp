@@ -36,8 +36,8 @@ struct VariableColumns {
   std::optional<std::span<const TerminatedText>> names = std::nullopt;
   /// Code points; only 'C', 'B' and 'I' are accepted.
   std::optional<std::span<const char32_t>> types = std::nullopt;
-  /// Given bounds are the batch's working storage: once every check has passed, they are clamped in place to the
-  /// solver's range.
+  /// Given bounds are the batch's working storage: they are clamped in place to the solver's range as they are
+  /// checked (a refused batch's lists hold no meaning afterwards).
   std::optional<std::span<double>> lower_bounds = std::nullopt;
   std::optional<std::span<double>> upper_bounds = std::nullopt;
 };

@@ -3,7 +3,6 @@
 #include <limits>
 
 #include "python/kinds.hpp"
-#include "python/sequence.hpp"
 
 namespace brenlox_copt::python {
 
@@ -73,59 +72,4 @@ bool Character::convert(PyObject* object, Value& out) noexcept {
   return true;
 }
 
-namespace detail {
-
-bool accepts_as_sequence(PyObject* object) noexcept {
-  if (PyUnicode_Check(object)) {
-    PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
-    return false;
-  }
-  if (PySequence_Check(object) == 0) {
-    raise_downcast_error(object, "Sequence");
-    return false;
-  }
-  return true;
-}
-
-std::size_t size_hint(PyObject* object) noexcept {
-  const Py_ssize_t size = PyObject_Size(object);
-  if (size < 0) {
-    PyErr_Clear();
-    return 0;
-  }
-  return static_cast<std::size_t>(size);
-}
-
-namespace {
-
-/// The length of an exact list or tuple; 0 for anything else.
-std::size_t exact_length(PyObject* object) noexcept {
-  if (PyList_CheckExact(object)) {
-    return static_cast<std::size_t>(PyList_Size(object));
-  }
-  if (PyTuple_CheckExact(object)) {
-    return static_cast<std::size_t>(PyTuple_Size(object));
-  }
-  return 0;
-}
-
-}  // namespace
-
-std::size_t nested_size_hint(PyObject* object) noexcept {
-  std::size_t total = 0;
-  if (PyList_CheckExact(object)) {
-    const Py_ssize_t rows = PyList_Size(object);
-    for (Py_ssize_t row = 0; row < rows; ++row) {
-      total += exact_length(PyList_GetItem(object, row));
-    }
-  } else if (PyTuple_CheckExact(object)) {
-    const Py_ssize_t rows = PyTuple_Size(object);
-    for (Py_ssize_t row = 0; row < rows; ++row) {
-      total += exact_length(PyTuple_GetItem(object, row));
-    }
-  }
-  return total;
-}
-
-}  // namespace detail
 }  // namespace brenlox_copt::python

@@ -13,11 +13,11 @@
 #include <utility>
 #include <vector>
 
-#include "backend/memory_advice.hpp"
 #include "backend/text.hpp"
 #include "python/buffer.hpp"
 #include "python/kinds.hpp"
 #include "python/ref.hpp"
+#include "python/reserve.hpp"
 
 // The per-item steps of a sequence walk must be inlined into its loop, and the walks themselves into the row loop of a
 // sequence of sequences: a call per item or per short row costs as much as the conversion itself.
@@ -43,27 +43,13 @@ class TextList {
   }
 
   [[nodiscard]] std::size_t size() const noexcept { return m_views.size(); }
+  [[nodiscard]] std::size_t capacity() const noexcept { return m_views.capacity(); }
   [[nodiscard]] std::span<const backend::TerminatedText> views() const noexcept { return m_views; }
 
  private:
   std::vector<Ref> m_owners;
   std::vector<backend::TerminatedText> m_views;
 };
-
-namespace detail {
-/// Reserves room for `count` values; a large vector of plain values, about to be filled once, is advised onto huge
-/// pages first (most of what filling fresh memory costs is its page faults).
-template <class Values>
-void reserve_large(Values& values, std::size_t count) {
-  values.reserve(count);
-  if constexpr (requires { typename Values::value_type; }) {
-    using Value = typename Values::value_type;
-    if constexpr (std::is_trivially_copyable_v<Value>) {
-      backend::advise_huge_pages(values.data(), values.capacity() * sizeof(Value));
-    }
-  }
-}
-}  // namespace detail
 
 /// A sequence of sequences stored flat: every row's values one after another in `values()`, and `size() + 1`
 /// offsets, row i spanning values [offsets[i], offsets[i + 1]).
@@ -82,18 +68,10 @@ class Rows {
     return std::move(m_values);
   }
 
-  // Building, used by the conversion.
-  void reserve_rows(std::size_t rows) { detail::reserve_large(m_offsets, rows + 1); }
-  void reserve_values(std::size_t count) { detail::reserve_large(m_values, count); }
-  /// Makes room for a row of `length` values, growing geometrically so that rows do not each reallocate.
-  void reserve_row(std::size_t length) {
-    const std::size_t needed = m_values.size() + length;
-    if (needed > m_values.capacity()) {
-      detail::reserve_large(m_values, std::max(needed, 2 * m_values.capacity()));
-    }
-  }
-  void push_value(T value) { m_values.push_back(value); }
-  void push_values(std::span<const T> values) { m_values.insert(m_values.end(), values.begin(), values.end()); }
+  // Building, used by the conversion: a row's values are appended to `open_row()`, then `end_row()` closes it.
+  void reserve_rows(std::size_t rows) { detail::reserve_more(m_offsets, rows); }
+  void reserve_values(std::size_t count) { detail::reserve_more(m_values, count); }
+  [[nodiscard]] std::vector<T>& open_row() noexcept { return m_values; }
   void end_row() { m_offsets.push_back(m_values.size()); }
 
  private:
@@ -103,109 +81,81 @@ class Rows {
 
 namespace detail {
 
-/// A reported length is only a hint: a __len__ may claim far more than iteration yields, so failing to reserve
-/// that much is not an error (iteration decides the real size).
-template <class Reserve>
-void reserve_hint(Reserve&& reserve, std::size_t count) noexcept {
-  try {
-    reserve(count);
-  } catch (const std::exception&) {
-  }
-}
-
-/// Whether converting `item` by Kind surely runs no Python code, so that the list holding it cannot change meanwhile:
-/// such items are read without taking a reference and without re-reading the list's length. Kinds say so with
-/// `static bool is_plain(PyObject*)`; without it no item is plain.
+/// Whether Kind tells the items whose conversion surely runs no Python code, so that the list holding them cannot
+/// change meanwhile: such items are read without taking a reference and without measuring the list again. Kinds say
+/// so with `static bool is_plain(PyObject*)`.
 template <class Kind>
-bool is_plain_item(PyObject* item) noexcept {
-  if constexpr (requires { Kind::is_plain(item); }) {
-    return Kind::is_plain(item);
-  } else {
-    return false;
-  }
-}
-
-/// Raises the error for an object that is a str or fails PySequence_Check and returns false; true otherwise.
-bool accepts_as_sequence(PyObject* object) noexcept;
-
-/// The length PyObject_Size reports, or 0 (error cleared) when it reports none.
-std::size_t size_hint(PyObject* object) noexcept;
+inline constexpr bool kHasPlainItems = requires(PyObject* item) { Kind::is_plain(item); };
 
 /// For an exact list or tuple, the summed lengths of those of its items that are exact lists or tuples (0 for
 /// anything else). Reading them runs no Python code, and reserving the total up front spares the values of a
 /// sequence of sequences their growth copies.
 std::size_t nested_size_hint(PyObject* object) noexcept;
 
+/// A sink seen through two plain functions, so that what pays for Python code per item anyway (walking sequences
+/// other than exact lists and tuples, and items that run Python code) is compiled once, not once per kind of item.
+class SinkRef {
+ public:
+  template <class Sink>
+  explicit SinkRef(Sink& sink) noexcept
+      : m_sink(&sink),
+        m_reserve([](void* to, std::size_t count) noexcept {
+          reserve_hint([&](std::size_t hint) { static_cast<Sink*>(to)->reserve(hint); }, count);
+        }),
+        m_append([](void* to, PyObject* item) { return static_cast<Sink*>(to)->append(item); }) {}
+
+  void reserve(std::size_t count) const noexcept { m_reserve(m_sink, count); }
+  [[nodiscard]] bool append(PyObject* item) const { return m_append(m_sink, item); }
+
+ private:
+  void* m_sink;
+  void (*m_reserve)(void*, std::size_t) noexcept;
+  bool (*m_append)(void*, PyObject*);
+};
+
+/// Walks any object but an exact list or tuple by iterating it, after refusing a str or an object failing
+/// PySequence_Check.
+bool walk_iteration(PyObject* object, const SinkRef& sink);
+
+/// Appends an item whose conversion may run Python code, holding a reference to it meanwhile: that code may drop it
+/// from the list it came from (which is then measured again).
+bool append_held(PyObject* item, const SinkRef& sink);
+
 /// Calls `sink.reserve(length)` once and then `sink.append(item)` for every item in iteration order, stopping at the
 /// first failure; Item is the items' kind. Exact lists and tuples are read directly; a list is re-measured after every
 /// item whose conversion may have run Python code, so a list changed meanwhile is walked exactly as its iterator would.
 template <class Item, class Sink>
 BRENLOX_INLINE_STEP inline bool walk_sequence(PyObject* object, Sink& sink) {
-  const auto reserve = [&](std::size_t count) { sink.reserve(count); };
-  if (PyList_CheckExact(object)) {
-    Py_ssize_t length = PyList_Size(object);
-    reserve_hint(reserve, static_cast<std::size_t>(length));
-    for (Py_ssize_t index = 0; index < length; ++index) {
-      PyObject* item = PyList_GetItem(object, index);
-      if (is_plain_item<Item>(item)) {
+  const bool is_list = PyList_CheckExact(object);
+  if (!is_list && !PyTuple_CheckExact(object)) {
+    return walk_iteration(object, SinkRef(sink));
+  }
+  const auto measure = is_list ? PyList_Size : PyTuple_Size;
+  const auto item_at = is_list ? PyList_GetItem : PyTuple_GetItem;
+  Py_ssize_t length = measure(object);
+  reserve_hint([&](std::size_t count) { sink.reserve(count); }, static_cast<std::size_t>(length));
+  for (Py_ssize_t index = 0; index < length; ++index) {
+    PyObject* item = item_at(object, index);
+    if constexpr (kHasPlainItems<Item>) {
+      if (Item::is_plain(item)) {
         if (!sink.append(item)) {
           return false;
         }
         continue;
       }
+      // The other items run Python code, which costs far more than a call: they go through the sink's functions.
+      if (!append_held(item, SinkRef(sink))) {
+        return false;
+      }
+    } else {
       const Ref held = Ref::borrow(item);
       if (!sink.append(item)) {
         return false;
       }
-      length = PyList_Size(object);
     }
-    return true;
+    length = measure(object);
   }
-  if (PyTuple_CheckExact(object)) {
-    // A tuple cannot change, and whoever passed it keeps it (and so its items) alive.
-    const Py_ssize_t length = PyTuple_Size(object);
-    reserve_hint(reserve, static_cast<std::size_t>(length));
-    for (Py_ssize_t index = 0; index < length; ++index) {
-      if (!sink.append(PyTuple_GetItem(object, index))) {
-        return false;
-      }
-    }
-    return true;
-  }
-  if (!accepts_as_sequence(object)) {
-    return false;
-  }
-  reserve_hint(reserve, size_hint(object));
-  const Ref iterator = Ref::steal(PyObject_GetIter(object));
-  if (!iterator) {
-    return false;
-  }
-  while (const Ref item = Ref::steal(PyIter_Next(iterator.get()))) {
-    if (!sink.append(item.get())) {
-      return false;
-    }
-  }
-  return PyErr_Occurred() == nullptr;
-}
-
-/// walk_sequence with the buffer fast path first: an object whose buffer is what iterating it yields, and which exposes
-/// a one-dimensional C-contiguous buffer of a format Item reads (buffer.hpp), hands its values to `sink.push(values)`
-/// straight from memory a span at a time; any other object is walked item by item.
-template <class Item, class Sink>
-BRENLOX_INLINE_STEP inline bool walk_values(PyObject* object, Sink& sink) {
-  if constexpr (kReadsBuffers<Item>) {
-    if (!PyList_CheckExact(object) && !PyTuple_CheckExact(object) && buffer_is_iteration(object)) {
-      const BufferView view(object);
-      if (view.type_code() != 0) {
-        reserve_hint([&](std::size_t count) { sink.reserve(count); }, view.count());
-        const auto push = [&](auto values) { sink.push(values); };
-        if (const std::optional<bool> done = read_buffer<Item>(view, push)) {
-          return *done;
-        }
-      }
-    }
-  }
-  return walk_sequence<Item>(object, sink);
+  return true;
 }
 
 template <class Kind>
@@ -216,6 +166,38 @@ template <>
 struct SequenceValue<Text> {
   using Type = TextList;
 };
+
+/// Where the items of a flat sequence, or of one row, go: converted by Item and appended to `out`.
+template <class Item>
+struct AppendItems {
+  typename SequenceValue<Item>::Type& out;
+
+  void reserve(std::size_t count) { reserve_more(out, count); }
+  BRENLOX_INLINE_STEP bool append(PyObject* item) {
+    typename Item::Value value{};
+    if (!Item::convert(item, value)) {
+      return false;
+    }
+    out.push_back(std::move(value));
+    return true;
+  }
+};
+
+/// walk_sequence with the buffer fast path first: an object whose buffer is what iterating it yields, and which exposes
+/// a one-dimensional C-contiguous buffer of a format Item reads (buffer.hpp), has its values appended straight from
+/// memory; any other object is walked item by item.
+template <class Item>
+BRENLOX_INLINE_STEP inline bool walk_values(PyObject* object, typename SequenceValue<Item>::Type& out) {
+  AppendItems<Item> sink{out};
+  if constexpr (kReadsBuffers<Item>) {
+    if (!PyList_CheckExact(object) && !PyTuple_CheckExact(object)) {
+      if (const std::optional<bool> done = append_buffer(object, out)) {
+        return *done;
+      }
+    }
+  }
+  return walk_sequence<Item>(object, sink);
+}
 
 template <class Kind>
 inline constexpr bool is_sequence_v = false;
@@ -238,75 +220,21 @@ struct SequenceValue<SequenceOf<Inner>> {
   static_assert(std::is_trivially_copyable_v<typename Inner::Value>, "rows hold plain values");
   using Type = Rows<typename Inner::Value>;
 };
-}  // namespace detail
-
-namespace detail {
-
-/// Where a flat sequence's values go: one vector, item by item or a span at a time.
-template <class Item>
-struct VectorSink {
-  typename SequenceValue<Item>::Type& out;
-
-  void reserve(std::size_t count) { reserve_large(out, count); }
-  BRENLOX_INLINE_STEP bool append(PyObject* item) {
-    typename Item::Value value{};
-    if (!Item::convert(item, value)) {
-      return false;
-    }
-    out.push_back(std::move(value));
-    return true;
-  }
-  template <class Values>
-  void push(const Values& values) {
-    out.insert(out.end(), values.begin(), values.end());
-  }
-};
-
-/// Where the values of one row of a sequence of sequences go: the end of the flat values.
-template <class Item>
-struct RowSink {
-  Rows<typename Item::Value>& out;
-
-  void reserve(std::size_t length) { out.reserve_row(length); }
-  BRENLOX_INLINE_STEP bool append(PyObject* item) {
-    typename Item::Value value{};
-    if (!Item::convert(item, value)) {
-      return false;
-    }
-    out.push_value(value);
-    return true;
-  }
-  void push(std::span<const typename Item::Value> values) { out.push_values(values); }
-};
 
 /// Where the rows of a sequence of sequences go: each row's values, then the row's end.
 template <class Item>
-struct RowsSink {
+struct AppendRows {
   Rows<typename Item::Value>& out;
 
   void reserve(std::size_t rows) { out.reserve_rows(rows); }
   BRENLOX_INLINE_STEP bool append(PyObject* row) {
-    RowSink<Item> values{out};
-    if (!walk_values<Item>(row, values)) {
+    if (!walk_values<Item>(row, out.open_row())) {
       return false;
     }
     out.end_row();
     return true;
   }
 };
-
-template <class Item>
-bool convert_flat(PyObject* object, typename SequenceValue<Item>::Type& out) {
-  VectorSink<Item> sink{out};
-  return walk_values<Item>(object, sink);
-}
-
-template <class Item>
-bool convert_nested(PyObject* object, Rows<typename Item::Value>& out) {
-  reserve_hint([&](std::size_t count) { out.reserve_values(count); }, nested_size_hint(object));
-  RowsSink<Item> sink{out};
-  return walk_sequence<SequenceOf<Item>>(object, sink);
-}
 
 }  // namespace detail
 
@@ -317,9 +245,12 @@ struct SequenceOf {
 
   static bool convert(PyObject* object, Value& out) {
     if constexpr (detail::is_sequence_v<Item>) {
-      return detail::convert_nested<typename Item::ItemKind>(object, out);
+      using Inner = typename Item::ItemKind;
+      detail::reserve_hint([&](std::size_t count) { out.reserve_values(count); }, detail::nested_size_hint(object));
+      detail::AppendRows<Inner> rows{out};
+      return detail::walk_sequence<Item>(object, rows);
     } else {
-      return detail::convert_flat<Item>(object, out);
+      return detail::walk_values<Item>(object, out);
     }
   }
 };

@@ -1,0 +1,78 @@
+// sequence.cpp: the out-of-line parts of the sequence kinds: the walk of sequences that are read by iterating them,
+// and the size hints.
+#include "python/sequence.hpp"
+
+#include "python/errors.hpp"
+
+namespace brenlox_copt::python::detail {
+namespace {
+
+/// Raises the error for an object that is a str or fails PySequence_Check and returns false; true otherwise.
+bool accepts_as_sequence(PyObject* object) noexcept {
+  if (PyUnicode_Check(object)) {
+    PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
+    return false;
+  }
+  if (PySequence_Check(object) == 0) {
+    raise_downcast_error(object, "Sequence");
+    return false;
+  }
+  return true;
+}
+
+/// The length PyObject_Size reports, or 0 (error cleared) when it reports none.
+std::size_t size_hint(PyObject* object) noexcept {
+  const Py_ssize_t size = PyObject_Size(object);
+  if (size < 0) {
+    PyErr_Clear();
+    return 0;
+  }
+  return static_cast<std::size_t>(size);
+}
+
+/// The length of an exact list or tuple; 0 for anything else.
+std::size_t exact_length(PyObject* object) noexcept {
+  if (PyList_CheckExact(object)) {
+    return static_cast<std::size_t>(PyList_Size(object));
+  }
+  if (PyTuple_CheckExact(object)) {
+    return static_cast<std::size_t>(PyTuple_Size(object));
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool walk_iteration(PyObject* object, const SinkRef& sink) {
+  if (!accepts_as_sequence(object)) {
+    return false;
+  }
+  sink.reserve(size_hint(object));
+  const Ref iterator = Ref::steal(PyObject_GetIter(object));
+  if (!iterator) {
+    return false;
+  }
+  while (const Ref item = Ref::steal(PyIter_Next(iterator.get()))) {
+    if (!sink.append(item.get())) {
+      return false;
+    }
+  }
+  return PyErr_Occurred() == nullptr;
+}
+
+bool append_held(PyObject* item, const SinkRef& sink) {
+  const Ref held = Ref::borrow(item);
+  return sink.append(item);
+}
+
+std::size_t nested_size_hint(PyObject* object) noexcept {
+  const std::size_t rows = exact_length(object);
+  const auto row_at = PyList_CheckExact(object) ? PyList_GetItem : PyTuple_GetItem;
+  std::size_t total = 0;
+  for (std::size_t row = 0; row < rows; ++row) {
+    total += exact_length(row_at(object, static_cast<Py_ssize_t>(row)));
+  }
+  return total;
+}
+
+}  // namespace brenlox_copt::python::detail
