@@ -149,7 +149,8 @@ bool widen(const char* bytes, std::size_t count, std::uint64_t* out) noexcept {
   }
   if constexpr (std::is_signed_v<T>) {
     if (lowest < 0) {
-      const std::uint64_t* negative = std::find_if(out, out + count, [](std::uint64_t id) { return id > INT64_MAX; });
+      const std::uint64_t* negative =
+          std::find_if(out, out + count, [](std::uint64_t id) { return static_cast<T>(id) < 0; });
       refuse_negative(static_cast<long long>(static_cast<T>(*negative)));
       return false;
     }

@@ -4,9 +4,7 @@
 
 #include <Python.h>
 
-#include <algorithm>
 #include <cstddef>
-#include <exception>
 #include <optional>
 #include <span>
 #include <type_traits>
