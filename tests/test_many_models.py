@@ -2,24 +2,41 @@
 process, on a process pool and on a two-worker Dask LocalCluster, a refused model's error reaches the caller with its
 message beside the other tasks' results, and no module object or class can be pickled."""
 
+import json
+import os
 import pickle
 import re
+import subprocess
 import sys
 from pathlib import Path
 
 import pytest
 
 import brenlox_copt
+from support.child import child_environment
 from support.dask_or_skip import require_distributed
 
-# Worker processes import the tasks by module name, so examples/ goes on the path they inherit.
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "examples"))
+EXAMPLES = Path(__file__).resolve().parents[1] / "examples"
+sys.path.insert(0, str(EXAMPLES))
 import scenarios  # noqa: E402
 
 COUNT = 6
 BROKEN = 2  # this scenario's desk limit is below the desks' lower bound, so its model is refused
 REFUSAL = "Invalid input: variable 2 has lower bound 0 greater than upper bound -1"
-TIMEOUT = 120.0  # seconds any one task may take before the test gives up waiting
+
+# The caller runs in a child interpreter of its own, so that no pool or cluster thread outlives it in this one (later
+# tests fork this process). It prints each task's result, or its error's type name and message, as JSON.
+CALLER = """
+import json, sys
+import scenarios
+runner, tasks = sys.argv[1], json.loads(sys.argv[2])
+try:
+    outcomes = getattr(scenarios, runner)(tasks, workers=2, timeout=120)
+except NotImplementedError as error:  # raised where the platform has no working process semaphores
+    print(json.dumps({"skip": f"this platform cannot run a process pool: {error}"}))
+    sys.exit()
+print(json.dumps([o if isinstance(o, dict) else [type(o).__name__, str(o)] for o in outcomes]))
+"""
 
 
 def tasks() -> list[dict]:
@@ -29,39 +46,36 @@ def tasks() -> list[dict]:
 
 
 def in_this_process(work: list[dict]) -> list:
-    found = []
+    found: list = []
     for task in work:
         try:
             found.append(scenarios.solve(task))
         except RuntimeError as error:
-            found.append(error)
+            found.append([type(error).__name__, str(error)])
     return found
 
 
-def on_pool(work: list[dict]) -> list:
-    try:
-        return scenarios.on_pool(work, workers=2, timeout=TIMEOUT)
-    except NotImplementedError as error:  # raised where the platform has no working process semaphores
-        pytest.skip(f"this platform cannot run a process pool: {error}")
+def in_a_caller(runner: str, work: list[dict]) -> list:
+    environment = child_environment()
+    environment["PYTHONPATH"] = os.pathsep.join([str(EXAMPLES), environment["PYTHONPATH"]])
+    done = subprocess.run([sys.executable, "-c", CALLER, runner, json.dumps(work)], capture_output=True, text=True,
+                          timeout=300, check=False, env=environment, stdin=subprocess.DEVNULL)
+    assert done.returncode == 0, done.stderr
+    found = json.loads(done.stdout.strip().splitlines()[-1])
+    if isinstance(found, dict):
+        pytest.skip(found["skip"])
+    return found
 
 
-def on_local_cluster(work: list[dict]) -> list:
-    require_distributed()
-    return scenarios.on_dask(work, workers=2, timeout=TIMEOUT)
-
-
-def comparable(outcome) -> object:
-    """A result as it is, an exception as its type and message (exceptions do not compare equal by value)."""
-    return (type(outcome), str(outcome)) if isinstance(outcome, BaseException) else outcome
-
-
-@pytest.mark.parametrize("run", [on_pool, on_local_cluster], ids=["process pool", "Dask LocalCluster"])
-def test_workers_give_the_sequential_results_and_the_refusal_its_message(run):
-    expected = [comparable(outcome) for outcome in in_this_process(tasks())]
-    assert expected[BROKEN] == (RuntimeError, REFUSAL)
+@pytest.mark.parametrize("runner", ["on_pool", "on_dask"], ids=["process pool", "Dask LocalCluster"])
+def test_workers_give_the_sequential_results_and_the_refusal_its_message(runner):
+    if runner == "on_dask":
+        require_distributed()
+    expected = in_this_process(tasks())
+    assert expected[BROKEN] == ["RuntimeError", REFUSAL]
     solved = [outcome for outcome in expected if isinstance(outcome, dict)]
     assert len({outcome["profit"] for outcome in solved}) == COUNT - 1  # every scenario is a different model
-    assert [comparable(outcome) for outcome in run(tasks())] == expected
+    assert in_a_caller(runner, tasks()) == expected
 
 
 @pytest.mark.parametrize(
