@@ -6,7 +6,7 @@ from pathlib import Path
 
 import pytest
 
-from support.dask_or_skip import require_distributed
+from support.workers_or_skip import require_distributed, require_process_pool
 
 EXAMPLES = Path(__file__).resolve().parents[1] / "examples"
 SCENARIO_0 = "s0: result code 1, profit 2350.00 (chairs 2.00, tables 12.00, desks 10.00)"
@@ -48,8 +48,7 @@ def test_mps_example_solves_a_file(tmp_path):
 
 @pytest.mark.parametrize("args, where", [((), "a process pool"), (("--dask",), "a Dask LocalCluster")])
 def test_scenarios_example_solves_every_scenario_on_workers(args, where):
-    if args:
-        require_distributed()
+    (require_distributed if args else require_process_pool)()
     lines = run_example("scenarios.py", *args).splitlines()
     assert lines[0] == SCENARIO_0
     assert lines[-2:] == [f"8 of 8 scenarios solved on {where}", BEST_SCENARIO]

@@ -14,7 +14,7 @@ import pytest
 
 import brenlox_copt
 from support.child import child_environment
-from support.dask_or_skip import require_distributed
+from support.workers_or_skip import require_distributed, require_process_pool
 
 EXAMPLES = Path(__file__).resolve().parents[1] / "examples"
 sys.path.insert(0, str(EXAMPLES))
@@ -69,8 +69,7 @@ def in_a_caller(runner: str, work: list[dict]) -> list:
 
 @pytest.mark.parametrize("runner", ["on_pool", "on_dask"], ids=["process pool", "Dask LocalCluster"])
 def test_workers_give_the_sequential_results_and_the_refusal_its_message(runner):
-    if runner == "on_dask":
-        require_distributed()
+    (require_distributed if runner == "on_dask" else require_process_pool)()
     expected = in_this_process(tasks())
     assert expected[BROKEN] == ["RuntimeError", REFUSAL]
     solved = [outcome for outcome in expected if isinstance(outcome, dict)]
