@@ -88,10 +88,10 @@ def main() -> None:
     parser.add_argument("--scenarios", type=int, default=8, help="how many scenarios (default 8)")
     parser.add_argument("--workers", type=int, default=2, help="worker processes on this machine (default 2)")
     parser.add_argument("--dask", action="store_true", help="run on a Dask cluster instead of a process pool")
-    parser.add_argument("--scheduler", help="the address of an existing Dask scheduler (with --dask)")
+    parser.add_argument("--scheduler", help="the address of an existing Dask scheduler (implies --dask)")
     arguments = parser.parse_args()
     tasks = [scenario(index) for index in range(arguments.scenarios)]
-    if arguments.dask:
+    if arguments.dask or arguments.scheduler:
         where = f"Dask scheduler {arguments.scheduler}" if arguments.scheduler else "a Dask LocalCluster"
         results = on_dask(tasks, arguments.scheduler, arguments.workers, timeout=300)
     else:
