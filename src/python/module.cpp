@@ -80,7 +80,7 @@ int module_exec(PyObject* module) noexcept {
     return -1;
   }
   auto* state = static_cast<ModuleState*>(PyModule_GetState(module));
-  if (!state->holds_types) {
+  if (state != nullptr && !state->holds_types) {
     if (!hold_interpreter_types()) {
       return -1;
     }
