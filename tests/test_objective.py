@@ -196,6 +196,17 @@ def test_a_failing_call_stops_the_sequence_and_undoes_nothing(standin, solved, f
     assert (solved.get_objective_value(), solved.get_var_value(1)) == (None, None)
 
 
+@pytest.mark.parametrize("failing, results", [("COPT_SetObjConst", 4.0), ("COPT_SetObjSense", None)])
+def test_without_variables_the_results_go_once_the_constant_is_taken(standin, failing, results):
+    model = brenlox_copt.Model()
+    model.set_objective([], [], 4.0, 1)
+    assert model.optimize() == 1
+    standin.fail(failing, 6)
+    with pytest.raises(RuntimeError):
+        model.set_objective([], [], 7.0, 1)
+    assert model.get_objective_value() == results
+
+
 # A whole model -----------------------------------------------------------------------------------------------------
 
 
