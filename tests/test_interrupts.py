@@ -139,3 +139,27 @@ def test_ctrl_c_stops_a_long_conversion(standin, conversion):
     # Interrupted while converting (so with the argument's note), and the model untouched.
     assert completed.stdout.splitlines() == [f"KeyboardInterrupt [\"while processing '{parameter}'\"]", "1 0"], (
         completed.stderr)
+
+
+# A signal handler is Python code run in the middle of a walk: one that empties the list being read ends the walk
+# there, as the list's own iterator would end, rather than reading past the list's new end.
+EMPTIED_BY_A_HANDLER_CHILD = """
+import ctypes, functools, operator, signal
+from brenlox_copt import Model
+bounds = [0.5] * 2**17
+signal.signal(signal.SIGINT, lambda *_: bounds.clear())
+call = functools.partial(Model().add_variables, 2**17, lbs=bounds)
+try:
+    list(map(operator.call, [functools.partial(getattr(ctypes.CDLL(None), "raise"), signal.SIGINT), call]))
+except RuntimeError as error:
+    print(error)
+"""
+
+
+@pytest.mark.skipif(sys.platform == "win32", reason="the C library's raise() is reached by ctypes.CDLL(None)")
+def test_list_emptied_by_a_signal_handler_ends_the_walk(standin):
+    completed = subprocess.run([sys.executable, "-c", EMPTIED_BY_A_HANDLER_CHILD], capture_output=True, text=True,
+                               timeout=120, check=False, env=child_environment())
+    # The handlers run after the first 65,535 items.
+    assert (completed.returncode, completed.stdout) == (
+        0, "Invalid input: lower bounds has length 65535, expected 131072\n"), completed.stderr

@@ -135,8 +135,15 @@ BRENLOX_INLINE_STEP inline bool walk_sequence(PyObject* object, Sink& sink) {
   Py_ssize_t length = measure(object);
   reserve_hint([&](std::size_t count) { sink.reserve(count); }, static_cast<std::size_t>(length));
   for (Py_ssize_t index = 0; index < length; ++index) {
-    if (!poll_signals(static_cast<std::size_t>(index), static_cast<std::size_t>(index) + 1)) {
-      return false;
+    if (signal_check_due(static_cast<std::size_t>(index), static_cast<std::size_t>(index) + 1)) {
+      if (PyErr_CheckSignals() != 0) {
+        return false;
+      }
+      // The handlers may have changed the list.
+      length = measure(object);
+      if (index >= length) {
+        break;
+      }
     }
     PyObject* item = item_at(object, index);
     if constexpr (kHasPlainItems<Item>) {

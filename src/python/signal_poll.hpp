@@ -11,10 +11,15 @@ namespace brenlox_copt::python::detail {
 /// one comparison, and large enough that the runs cost nothing measurable while Ctrl-C still stops a walk at once.
 inline constexpr std::size_t kItemsPerSignalCheck = std::size_t{1} << 16;
 
-/// Runs the signal handlers when a walk's count of items, going from `before` to `after`, passed a multiple of
-/// kItemsPerSignalCheck. False, with the handler's exception set (KeyboardInterrupt for Ctrl-C), when one raised.
+/// Whether a walk's count of items, going from `before` to `after`, passed a multiple of kItemsPerSignalCheck.
+[[nodiscard]] constexpr bool signal_check_due(std::size_t before, std::size_t after) noexcept {
+  return (before ^ after) >= kItemsPerSignalCheck;
+}
+
+/// Runs the signal handlers when signal_check_due. False, with the handler's exception set (KeyboardInterrupt for
+/// Ctrl-C), when one raised. A handler is Python code: it may change any object the walk reads.
 [[nodiscard]] inline bool poll_signals(std::size_t before, std::size_t after) noexcept {
-  return (before ^ after) < kItemsPerSignalCheck || PyErr_CheckSignals() == 0;
+  return !signal_check_due(before, after) || PyErr_CheckSignals() == 0;
 }
 
 }  // namespace brenlox_copt::python::detail
