@@ -123,7 +123,8 @@ class BackendModel {
   [[nodiscard]] Result<std::uint64_t> add_constraint(const ScalarFunction& function, ConstraintSet set,
                                                      std::optional<TerminatedText> name = std::nullopt,
                                                      const BeforeAdding& before_adding = {});
-  /// Replaces the whole objective: every coefficient, the constant and the sense.
+  /// Replaces the whole objective: every coefficient, the constant and the sense. The cached results are cleared as
+  /// soon as the problem has taken a part, even when a later part fails.
   [[nodiscard]] Status set_objective(const ObjectiveFunction& function, ObjectiveSense sense);
 
   [[nodiscard]] Status set_optimizer_attr(const OptimizerAttribute& attribute, AttributeValue value);

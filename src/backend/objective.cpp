@@ -49,18 +49,20 @@ Status BackendModel::set_objective(const ObjectiveFunction& function, ObjectiveS
     if (auto checked = check_call(solver, status, "COPT_SetColObj"); !checked) {
       return checked;
     }
+    // A failure from here on leaves the parts already sent in the problem (none of the calls is undone), so the last
+    // solve's results no longer describe it whatever follows.
+    clear_results();
   }
-  // A failure from here on leaves the parts already sent in the problem; none of the calls is undone.
   if (auto checked = check_call(solver, solver.COPT_SetObjConst(problem, function.constant), "COPT_SetObjConst");
       !checked) {
     return checked;
   }
+  clear_results();
   const int native_sense = sense == ObjectiveSense::Maximize ? -1 : 1;
   if (auto checked = check_call(solver, solver.COPT_SetObjSense(problem, native_sense), "COPT_SetObjSense");
       !checked) {
     return checked;
   }
-  clear_results();
   return {};
 }
 

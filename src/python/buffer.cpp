@@ -10,6 +10,7 @@
 #include "python/interpreter_types.hpp"
 #include "python/ref.hpp"
 #include "python/reserve.hpp"
+#include "python/signal_poll.hpp"
 #include "python/type_name.hpp"
 
 namespace brenlox_copt::python::detail {
@@ -180,7 +181,8 @@ ReadChunk<std::uint64_t> integer_reader(char code, std::size_t size) noexcept {
   }
 }
 
-/// Appends every item of the buffer, read a chunk at a time; on a refused item, nothing stays appended.
+/// Appends every item of the buffer, read a chunk at a time; on a refused item or a signal handler's exception, nothing
+/// stays appended.
 template <class Value>
 bool append_chunks(const BufferView& view, ReadChunk<Value> read, std::vector<Value>& out) {
   const std::size_t first = out.size();
@@ -188,7 +190,7 @@ bool append_chunks(const BufferView& view, ReadChunk<Value> read, std::vector<Va
   std::array<Value, kChunk> chunk;
   for (std::size_t done = 0; done < view.count(); done += kChunk) {
     const std::size_t length = std::min(kChunk, view.count() - done);
-    if (!read(view.bytes() + done * view.item_size(), length, chunk.data())) {
+    if (!poll_signals(done, done + length) || !read(view.bytes() + done * view.item_size(), length, chunk.data())) {
       out.resize(first);
       return false;
     }
