@@ -1,4 +1,4 @@
-// constraints.cpp: adding linear constraints, a whole batch as compressed rows in one native call.
+// constraints.cpp: adding linear constraints: a batch prepared as compressed rows, then committed in one native call.
 #include <array>
 #include <cmath>
 #include <limits>
@@ -77,15 +77,6 @@ struct RowBounds {
   return batch.names ? check_length(batch.names->size(), n, "constraint names") : Status{};
 }
 
-/// The solver's arrays of a batch: each row's start, length and bounds, and every entry's column.
-struct RowArrays {
-  std::unique_ptr<std::int32_t[]> starts;
-  std::unique_ptr<std::int32_t[]> counts;
-  std::unique_ptr<std::int32_t[]> columns;
-  std::unique_ptr<double[]> lower;
-  std::unique_ptr<double[]> upper;
-};
-
 /// Checks the entries of one row in order (the variable, the coefficient, the column's c_int range) and writes each
 /// entry's column where `columns` points, when it points anywhere.
 [[nodiscard]] Status check_row_entries(const ConstraintBatch& batch, std::size_t start, std::size_t end,
@@ -160,7 +151,7 @@ struct RowArrays {
 
 }  // namespace
 
-Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch, const BeforeAdding& before_adding) {
+Result<PreparedRows> BackendModel::prepare_constraints(const ConstraintBatch& batch) const {
   if (auto checked = check_batch_shape(batch, m_constraint_count); !checked) {
     return pass_up(checked);
   }
@@ -169,38 +160,52 @@ Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch, cons
     return pass_up(rows);
   }
   const IdRange ids{m_constraint_count, batch.constants.size()};
-  const bool has_entries = !batch.variables.empty();
-  auto added = add_batch({batch.names, "constraint name", 'c'}, ids, before_adding, "COPT_AddRows",
-                         [&](const char* const* names) {
-                           // The coefficients are already row after row, as the solver reads them.
-                           return table().COPT_AddRows(m_problem.get(), static_cast<int>(ids.count),
-                                                       rows->starts.get(), rows->counts.get(),
-                                                       has_entries ? rows->columns.get() : nullptr,
-                                                       has_entries ? batch.coefficients.data() : nullptr, nullptr,
-                                                       rows->lower.get(), rows->upper.get(), names);
-                         });
-  if (!added) {
-    return pass_up(added);
+  auto names = BatchNames::of(batch.names, "constraint name", 'c', ids.first, batch.constants.size());
+  if (!names) {
+    return pass_up(names);
   }
-  m_constraint_count += ids.count;
-  return ids;
+  return PreparedRows(m_problem.get(), ids, std::move(*names), std::move(*rows), batch.coefficients);
 }
 
-Result<std::uint64_t> BackendModel::add_constraint(const ScalarFunction& function, ConstraintSet set,
-                                                   std::optional<TerminatedText> name,
-                                                   const BeforeAdding& before_adding) {
+Result<PreparedRows> BackendModel::prepare_constraint(const ScalarFunction& function, ConstraintSet set,
+                                                      std::optional<TerminatedText> name) const {
   const std::array<std::size_t, 2> row_starts{0, function.variables.size()};
   std::optional<std::span<const TerminatedText>> names;
   if (name) {
     names.emplace(&*name, 1);
   }
-  const ConstraintBatch batch{function.variables,
-                              function.coefficients,
-                              row_starts,
-                              std::span<const double>(&function.constant, 1),
-                              std::span<const ConstraintSet>(&set, 1),
-                              names};
-  auto ids = add_constraints(batch, before_adding);
+  return prepare_constraints({function.variables, function.coefficients, row_starts,
+                              std::span<const double>(&function.constant, 1), std::span<const ConstraintSet>(&set, 1),
+                              names});
+}
+
+Result<IdRange> BackendModel::commit(PreparedRows batch) {
+  const RowArrays& rows = batch.m_rows;
+  const bool has_entries = !batch.m_coefficients.empty();
+  return commit_batch(batch, m_constraint_count, "COPT_AddRows", [&](const char* const* names) {
+    // The coefficients are already row after row, as the solver reads them.
+    return table().COPT_AddRows(m_problem.get(), static_cast<int>(batch.m_ids.count), rows.starts.get(),
+                                rows.counts.get(), has_entries ? rows.columns.get() : nullptr,
+                                has_entries ? batch.m_coefficients.data() : nullptr, nullptr, rows.lower.get(),
+                                rows.upper.get(), names);
+  });
+}
+
+Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch) {
+  auto prepared = prepare_constraints(batch);
+  if (!prepared) {
+    return pass_up(prepared);
+  }
+  return commit(std::move(*prepared));
+}
+
+Result<std::uint64_t> BackendModel::add_constraint(const ScalarFunction& function, ConstraintSet set,
+                                                   std::optional<TerminatedText> name) {
+  auto prepared = prepare_constraint(function, set, name);
+  if (!prepared) {
+    return pass_up(prepared);
+  }
+  auto ids = commit(std::move(*prepared));
   if (!ids) {
     return pass_up(ids);
   }

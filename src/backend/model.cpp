@@ -1,4 +1,4 @@
-// model.cpp: BackendModel creation and release, and the addition of variables.
+// model.cpp: BackendModel creation and release, and the addition of variables, prepared then committed.
 #include "backend/model.hpp"
 
 #include <algorithm>
@@ -230,17 +230,8 @@ std::optional<double> BackendModel::get_var_value(std::uint64_t id) const noexce
   return (*m_solution)[static_cast<std::size_t>(id)];
 }
 
-Status BackendModel::ready_to_add(const BeforeAdding& before_adding, IdRange ids) {
-  if (before_adding && !before_adding(ids)) {
-    return std::unexpected(BackendError::backend_state("the caller stopped the batch before it was added"));
-  }
-  return {};
-}
-
-Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColumns& columns,
-                                            const BeforeAdding& before_adding) {
-  auto count = to_c_int(n, "variable count");
-  if (!count) {
+Result<PreparedColumns> BackendModel::prepare_variables(std::uint64_t n, const VariableColumns& columns) const {
+  if (auto count = to_c_int(n, "variable count"); !count) {
     return pass_up(count);
   }
   if (n > std::numeric_limits<std::uint64_t>::max() - m_variable_count) {
@@ -250,22 +241,31 @@ Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColum
     return pass_up(checked);
   }
   const auto size = static_cast<std::size_t>(n);
-  std::unique_ptr<double[]> own_lower;
-  std::unique_ptr<double[]> own_upper;
-  double* const lower = solver_bounds(columns.lower_bounds, 0.0, size, own_lower);
-  double* const upper = solver_bounds(columns.upper_bounds, std::numeric_limits<double>::infinity(), size, own_upper);
-  const auto types = type_bytes(columns.types, size);
+  PreparedColumns::Arrays arrays{type_bytes(columns.types, size), nullptr, nullptr, nullptr, nullptr};
+  arrays.lower = solver_bounds(columns.lower_bounds, 0.0, size, arrays.own_lower);
+  arrays.upper = solver_bounds(columns.upper_bounds, std::numeric_limits<double>::infinity(), size, arrays.own_upper);
   const IdRange ids{m_variable_count, n};
-  auto added = add_batch({columns.names, "variable name", 'x'}, ids, before_adding, "COPT_AddCols",
-                         [&](const char* const* names) {
-                           return table().COPT_AddCols(m_problem.get(), *count, nullptr, nullptr, nullptr, nullptr,
-                                                       nullptr, types.get(), lower, upper, names);
-                         });
-  if (!added) {
-    return pass_up(added);
+  auto names = BatchNames::of(columns.names, "variable name", 'x', ids.first, size);
+  if (!names) {
+    return pass_up(names);
   }
-  m_variable_count += n;
-  return ids;
+  return PreparedColumns(m_problem.get(), ids, std::move(*names), std::move(arrays));
+}
+
+Result<IdRange> BackendModel::commit(PreparedColumns batch) {
+  const PreparedColumns::Arrays& arrays = batch.m_arrays;
+  return commit_batch(batch, m_variable_count, "COPT_AddCols", [&](const char* const* names) {
+    return table().COPT_AddCols(m_problem.get(), static_cast<int>(batch.m_ids.count), nullptr, nullptr, nullptr,
+                                nullptr, nullptr, arrays.types.get(), arrays.lower, arrays.upper, names);
+  });
+}
+
+Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColumns& columns) {
+  auto prepared = prepare_variables(n, columns);
+  if (!prepared) {
+    return pass_up(prepared);
+  }
+  return commit(std::move(*prepared));
 }
 
 }  // namespace brenlox_copt::backend

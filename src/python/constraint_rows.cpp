@@ -77,7 +77,7 @@ backend::ConstraintBatch ConstraintRows::batch() const noexcept {
   return {m_variables.values(), m_coefficients, m_variables.offsets(), m_constants, m_sets, m_names};
 }
 
-void ConstraintRows::release() noexcept {
+void ConstraintRows::drop_prepared_inputs() noexcept {
   (void)std::move(m_variables).release_values();
   std::vector<double>().swap(m_constants);
   std::vector<backend::ConstraintSet>().swap(m_sets);

@@ -1,4 +1,6 @@
-// batch_support.cpp: the name arrays of variable and constraint batches.
+// batch_names.cpp: the name arrays of variable and constraint batches, given or generated.
+#include "backend/batch_names.hpp"
+
 #include "backend/batch_support.hpp"
 
 #include <algorithm>
