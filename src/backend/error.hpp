@@ -69,7 +69,10 @@ template <class T>
 [[nodiscard]] Status check_length(std::uint64_t actual, std::uint64_t expected, std::string_view what);
 [[nodiscard]] Status check_finite(double value, std::string_view what);
 [[nodiscard]] BackendError contains_nan(std::string_view what);
-/// Fails with InvalidName when the text holds a zero byte; `what` names the kind of name, not the name.
-[[nodiscard]] Status check_no_nul(std::string_view text, std::string_view what);
+/// The NUL check, for every text that reaches the solver as a C string: fails with "{what} contains an embedded NUL
+/// byte" when the text holds a zero byte, as InvalidName by default (names of variables and rows) or as the error
+/// `make` makes (settings take InvalidInput); `what` names the kind of text, not the text.
+[[nodiscard]] Status check_no_nul(std::string_view text, std::string_view what,
+                                  BackendError (*make)(std::string) = BackendError::invalid_name);
 
 }  // namespace brenlox_copt::backend

@@ -34,15 +34,12 @@ struct CreatedProblem {
   const FunctionTable& table = library->table();
   copt_prob* returned = nullptr;
   const int status = table.COPT_CreateProb(environment.handle(), &returned);
-  ProblemHandle problem(table, returned);
-  if (status != 0) {
-    problem.reset();
-    return std::unexpected(native_call_error(table, status, "COPT_CreateProb"));
-  }
+  auto problem = check_created(table, status, ProblemHandle(table, returned), "COPT_CreateProb", "a problem",
+                               DeleteFailed::BeforeLookup);
   if (!problem) {
-    return std::unexpected(BackendError::backend_state("COPT_CreateProb succeeded without returning a problem"));
+    return pass_up(problem);
   }
-  return CreatedProblem{std::move(library), std::move(problem)};
+  return CreatedProblem{std::move(library), std::move(*problem)};
 }
 
 /// A present list of per-variable values must have n entries.

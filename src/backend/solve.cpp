@@ -2,7 +2,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -34,8 +33,8 @@ namespace {
 /// A solver parameter by name: which names exist and what kind each takes is for the solver to say.
 [[nodiscard]] Status set_raw(const FunctionTable& table, copt_prob* problem, TerminatedText name,
                              AttributeValue value) {
-  if (name.view().find('\0') != std::string_view::npos) {
-    return std::unexpected(BackendError::invalid_input("raw COPT parameter name contains an embedded NUL byte"));
+  if (auto checked = check_no_nul(name.view(), "raw COPT parameter name", BackendError::invalid_input); !checked) {
+    return checked;
   }
   if (const std::int64_t* integer = std::get_if<std::int64_t>(&value)) {
     if (*integer < std::numeric_limits<std::int32_t>::min() || *integer > std::numeric_limits<std::int32_t>::max()) {
