@@ -56,9 +56,7 @@ Result<IdRange> BackendModel::commit_batch(const PreparedBatch& batch, std::uint
   if (batch.m_ids.count == 0) {
     return batch.m_ids;
   }
-  if (auto added = check_call(table(), add(batch.m_names.pointers()), operation); !added) {
-    return pass_up(added);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(check_call(table(), add(batch.m_names.pointers()), operation));
   count += batch.m_ids.count;
   clear_results();
   return batch.m_ids;

@@ -65,15 +65,11 @@ struct RowBounds {
     return std::unexpected(malformed_batch());
   }
   const std::size_t n = batch.constants.size();
-  if (auto count = to_c_int(n, "constraint count"); !count) {
-    return pass_up(count);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(to_c_int(n, "constraint count"));
   if (n > std::numeric_limits<std::uint64_t>::max() - first_id) {
     return std::unexpected(BackendError::invalid_input("constraint count overflow"));
   }
-  if (auto length = check_length(batch.sets.size(), n, "constraint sets"); !length) {
-    return length;
-  }
+  BRENLOX_PASS_UP_IF_FAILED(check_length(batch.sets.size(), n, "constraint sets"));
   return batch.names ? check_length(batch.names->size(), n, "constraint names") : Status{};
 }
 
@@ -86,13 +82,9 @@ struct RowBounds {
     if (variable >= variable_count) {
       return std::unexpected(BackendError::invalid_variable_index(variable));
     }
-    if (auto checked = require_finite(batch.coefficients[j], "constraint coefficient"); !checked) {
-      return checked;
-    }
+    BRENLOX_PASS_UP_IF_FAILED(require_finite(batch.coefficients[j], "constraint coefficient"));
     auto column = require_c_int(variable, "variable index");
-    if (!column) {
-      return pass_up(column);
-    }
+    BRENLOX_PASS_UP_IF_FAILED(column);
     if (columns != nullptr) {
       columns[j] = *column;
     }
@@ -113,57 +105,39 @@ struct RowBounds {
                  uninitialized_array<double>(n)};
   for (std::size_t k = 0; k < n; ++k) {
     const double constant = batch.constants[k];
-    if (auto checked = require_finite(constant, "constraint constant"); !checked) {
-      return pass_up(checked);
-    }
+    BRENLOX_PASS_UP_IF_FAILED(require_finite(constant, "constraint constant"));
     const std::size_t start = batch.row_starts[k];
     const std::size_t end = batch.row_starts[k + 1];
     if (end < start) {
       return std::unexpected(malformed_batch());
     }
     auto row_start = require_c_int(start, "constraint matrix offset");
-    if (!row_start) {
-      return pass_up(row_start);
-    }
+    BRENLOX_PASS_UP_IF_FAILED(row_start);
     auto row_count = require_c_int(end - start, "constraint nonzero count");
-    if (!row_count) {
-      return pass_up(row_count);
-    }
-    if (auto checked = check_row_entries(batch, start, end, variable_count, store_columns ? rows.columns.get() : nullptr);
-        !checked) {
-      return pass_up(checked);
-    }
+    BRENLOX_PASS_UP_IF_FAILED(row_count);
+    BRENLOX_PASS_UP_IF_FAILED(
+        check_row_entries(batch, start, end, variable_count, store_columns ? rows.columns.get() : nullptr));
     auto bounds = row_bounds(batch.sets[k], constant, first_id + k);
-    if (!bounds) {
-      return pass_up(bounds);
-    }
+    BRENLOX_PASS_UP_IF_FAILED(bounds);
     rows.starts[k] = *row_start;
     rows.counts[k] = *row_count;
     rows.lower[k] = bounds->lower;
     rows.upper[k] = bounds->upper;
   }
   // Each row's start and length fit a c_int, but the solver indexes the whole batch with one.
-  if (auto total = to_c_int(entries, "constraint matrix entry count"); !total) {
-    return pass_up(total);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(to_c_int(entries, "constraint matrix entry count"));
   return rows;
 }
 
 }  // namespace
 
 Result<PreparedRows> BackendModel::prepare_constraints(const ConstraintBatch& batch) const {
-  if (auto checked = check_batch_shape(batch, m_constraint_count); !checked) {
-    return pass_up(checked);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(check_batch_shape(batch, m_constraint_count));
   auto rows = build_rows(batch, m_variable_count, m_constraint_count);
-  if (!rows) {
-    return pass_up(rows);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(rows);
   const IdRange ids{m_constraint_count, batch.constants.size()};
   auto names = BatchNames::of(batch.names, "constraint name", 'c', ids.first, batch.constants.size());
-  if (!names) {
-    return pass_up(names);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(names);
   return PreparedRows(m_problem.get(), ids, std::move(*names), std::move(*rows), batch.coefficients);
 }
 
@@ -193,22 +167,16 @@ Result<IdRange> BackendModel::commit(PreparedRows batch) {
 
 Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch) {
   auto prepared = prepare_constraints(batch);
-  if (!prepared) {
-    return pass_up(prepared);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(prepared);
   return commit(std::move(*prepared));
 }
 
 Result<std::uint64_t> BackendModel::add_constraint(const ScalarFunction& function, ConstraintSet set,
                                                    std::optional<TerminatedText> name) {
   auto prepared = prepare_constraint(function, set, name);
-  if (!prepared) {
-    return pass_up(prepared);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(prepared);
   auto ids = commit(std::move(*prepared));
-  if (!ids) {
-    return pass_up(ids);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(ids);
   return ids->first;
 }
 

@@ -16,9 +16,7 @@ namespace {
   const FunctionTable& table = library->table();
   auto handle =
       check_created(table, status, EnvHandle(table, returned), operation, "an environment", DeleteFailed::AfterLookup);
-  if (!handle) {
-    return pass_up(handle);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(handle);
   return NativeEnvironment(std::move(library), std::move(*handle));
 }
 
@@ -30,9 +28,7 @@ Result<ClientConfig> ClientConfig::create(LibraryShare library) {
   const int status = table.COPT_CreateEnvConfig(&returned);
   auto handle = check_created(table, status, ConfigHandle(table, returned), "COPT_CreateEnvConfig",
                               "a configuration", DeleteFailed::BeforeLookup);
-  if (!handle) {
-    return pass_up(handle);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(handle);
   return ClientConfig(std::move(library), std::move(*handle));
 }
 
@@ -45,14 +41,10 @@ ClientConfig::~ClientConfig() {
 }
 
 Status ClientConfig::set(TerminatedText name, TerminatedText value) {
-  if (auto checked = check_no_nul(name.view(), "COPT environment configuration name", BackendError::invalid_input);
-      !checked) {
-    return checked;
-  }
-  if (auto checked = check_no_nul(value.view(), "COPT environment configuration value", BackendError::invalid_input);
-      !checked) {
-    return checked;
-  }
+  BRENLOX_PASS_UP_IF_FAILED(
+      check_no_nul(name.view(), "COPT environment configuration name", BackendError::invalid_input));
+  BRENLOX_PASS_UP_IF_FAILED(
+      check_no_nul(value.view(), "COPT environment configuration value", BackendError::invalid_input));
   const FunctionTable& table = m_library->table();
   return check_call(table, table.COPT_SetEnvConfig(m_handle.get(), name.c_str(), value.c_str()), "COPT_SetEnvConfig");
 }
