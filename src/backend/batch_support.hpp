@@ -23,7 +23,7 @@ inline constexpr std::uint64_t kMaxCInt = std::numeric_limits<std::int32_t>::max
 }
 
 /// The finiteness check for per-element loops: the shared check, which builds the message, runs only on failure.
-[[nodiscard]] inline Status require_finite(double value, std::string_view what) {
+[[nodiscard]] inline Status check_finite_inline(double value, std::string_view what) {
   if (std::isfinite(value)) {
     return {};
   }
@@ -31,7 +31,7 @@ inline constexpr std::uint64_t kMaxCInt = std::numeric_limits<std::int32_t>::max
 }
 
 /// The c_int check for per-element loops, likewise.
-[[nodiscard]] inline Result<std::int32_t> require_c_int(std::uint64_t value, std::string_view what) {
+[[nodiscard]] inline Result<std::int32_t> to_c_int_inline(std::uint64_t value, std::string_view what) {
   if (value <= kMaxCInt) {
     return static_cast<std::int32_t>(value);
   }

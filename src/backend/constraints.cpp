@@ -82,8 +82,8 @@ struct RowBounds {
     if (variable >= variable_count) {
       return std::unexpected(BackendError::invalid_variable_index(variable));
     }
-    BRENLOX_PASS_UP_IF_FAILED(require_finite(batch.coefficients[j], "constraint coefficient"));
-    auto column = require_c_int(variable, "variable index");
+    BRENLOX_PASS_UP_IF_FAILED(check_finite_inline(batch.coefficients[j], "constraint coefficient"));
+    auto column = to_c_int_inline(variable, "variable index");
     BRENLOX_PASS_UP_IF_FAILED(column);
     if (columns != nullptr) {
       columns[j] = *column;
@@ -105,15 +105,15 @@ struct RowBounds {
                  uninitialized_array<double>(n)};
   for (std::size_t k = 0; k < n; ++k) {
     const double constant = batch.constants[k];
-    BRENLOX_PASS_UP_IF_FAILED(require_finite(constant, "constraint constant"));
+    BRENLOX_PASS_UP_IF_FAILED(check_finite_inline(constant, "constraint constant"));
     const std::size_t start = batch.row_starts[k];
     const std::size_t end = batch.row_starts[k + 1];
     if (end < start) {
       return std::unexpected(malformed_batch());
     }
-    auto row_start = require_c_int(start, "constraint matrix offset");
+    auto row_start = to_c_int_inline(start, "constraint matrix offset");
     BRENLOX_PASS_UP_IF_FAILED(row_start);
-    auto row_count = require_c_int(end - start, "constraint nonzero count");
+    auto row_count = to_c_int_inline(end - start, "constraint nonzero count");
     BRENLOX_PASS_UP_IF_FAILED(row_count);
     BRENLOX_PASS_UP_IF_FAILED(
         check_row_entries(batch, start, end, variable_count, store_columns ? rows.columns.get() : nullptr));
