@@ -23,12 +23,12 @@ Status BackendModel::set_objective(const ObjectiveFunction& function, ObjectiveS
     if (term.variable >= m_variable_count) {
       return std::unexpected(BackendError::invalid_variable_index(term.variable));
     }
-    if (auto checked = require_finite(term.coefficient, "objective coefficient"); !checked) {
+    if (auto checked = check_finite_inline(term.coefficient, "objective coefficient"); !checked) {
       return checked;
     }
     double& entry = objective[static_cast<std::size_t>(term.variable)];
     entry += term.coefficient;
-    if (auto checked = require_finite(entry, "summed objective coefficient"); !checked) {
+    if (auto checked = check_finite_inline(entry, "summed objective coefficient"); !checked) {
       return checked;
     }
   }

@@ -62,7 +62,7 @@ class Rows {
   [[nodiscard]] std::span<const T> values() const noexcept { return m_values; }
   [[nodiscard]] std::span<const std::size_t> offsets() const noexcept { return m_offsets; }
   /// Takes the flat values out and gives the offsets' memory back at once; only destruction may follow.
-  [[nodiscard]] std::vector<T> release_values() && noexcept {
+  [[nodiscard]] std::vector<T> take_values() && noexcept {
     std::vector<std::size_t>().swap(m_offsets);
     return std::move(m_values);
   }
