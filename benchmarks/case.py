@@ -6,10 +6,12 @@ repetitions and prints the seconds of each timed phase as JSON on its last line 
 Arms: ours (the module, stand-in in its discard mode: the binding's own cost), ours_numpy (the same with the bounds
 as NumPy arrays, beside a memcpy of their bytes), floor (the conversion floor),
 highspy_lists, highspy_numpy, e2e_ours (the module on the stand-in that stores the problem), memory (peak extra
-memory of one add_constraints call)."""
+memory of one add_constraints call), processes (MANY_MODELS models of the given size built and solved one after the
+other in this process, then on a pool of two worker processes, the pool's start included)."""
 
 from __future__ import annotations
 
+import concurrent.futures
 import ctypes
 import gc
 import itertools
@@ -279,6 +281,42 @@ def memory(model: models.Model, repetitions: int) -> dict[str, object]:
     return {"peak_bytes": peaks, "id_list_bytes": [id_list]}
 
 
+MANY_MODELS = 8
+
+
+def build_and_solve(size: int) -> float | None:
+    """One task of the processes arm, the same in this process and in a worker: builds the LP of this size from its
+    lists, solves it on the stand-in that stores it and returns the objective value."""
+    import brenlox_copt
+
+    m = models.classic_lp(size)
+    target = brenlox_copt.Model()
+    target.set_optimizer_attr("Silent", True)
+    target.add_variables(m.n_vars, lbs=m.lbs, ubs=m.ubs)
+    target.add_constraints(m.fs_vars, m.fs_coeffs, m.fs_consts, m.senses, m.rhss)
+    target.set_objective(m.objective[0], m.objective[1], 0.0, 0)
+    target.optimize()
+    return target.get_objective_value()
+
+
+def processes(size: int, repetitions: int) -> dict[str, list[float]]:
+    standin(discard=False)
+    solved: dict[str, list] = {}
+
+    def sequential() -> None:
+        solved["sequential"] = [build_and_solve(size) for _ in range(MANY_MODELS)]
+
+    def two_processes() -> None:
+        # Each worker sets up the stand-in as this process did, however the platform starts processes.
+        with concurrent.futures.ProcessPoolExecutor(2, initializer=standin, initargs=(False,)) as pool:
+            solved["two_processes"] = list(pool.map(build_and_solve, [size] * MANY_MODELS))
+
+    times = repeat(repetitions, lambda: {"sequential": sequential, "two_processes": two_processes})
+    if solved["sequential"] != solved["two_processes"]:
+        raise SystemExit(f"the workers solved to other objectives: {solved}")
+    return times
+
+
 def build_dir() -> Path:
     return Path(os.environ.get("BRENLOX_BUILD_DIR") or HERE.parent / "build")
 
@@ -299,6 +337,8 @@ def main() -> None:
         result = {"phases": floor(model, kind, repetitions)}
     elif arm in ("highspy_lists", "highspy_numpy"):
         result = {"phases": highspy_arm(model, kind, repetitions, numpy_arrays=arm == "highspy_numpy")}
+    elif arm == "processes":
+        result = {"phases": processes(size, repetitions), "models": MANY_MODELS}
     else:
         raise SystemExit(f"unknown arm {arm!r}")
     print(json.dumps({**result, "counts": counts}))

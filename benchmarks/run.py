@@ -1,6 +1,7 @@
 """Builds the same models through every arm, one process per case and several repetitions each, and prints a table
 of nanoseconds per nonzero (per variable, per name, per call) with the median and the minimum, then the ratios the
-goals are judged by, all measured in this one run.
+goals are judged by, then the seconds to solve the same models one after the other and on two worker processes, all
+measured in this one run.
 
     python benchmarks/run.py            # the full sizes (classic LP at N = 250, 500, 1000: 0.25M to 4M nonzeros)
     python benchmarks/run.py --smoke    # tiny sizes, every arm, a few seconds (CI: it only has to keep working)
@@ -11,6 +12,7 @@ baseline) and benchmarks/requirements.txt; benchmarks/run.sh does all of it from
 from __future__ import annotations
 
 import argparse
+import dataclasses
 import datetime
 import json
 import math
@@ -28,6 +30,7 @@ ROOT = HERE.parent
 
 GOAL_ROWS_FLOOR, GOAL_FLAT_FLOOR, GOAL_HIGHSPY, GOAL_SCALING = 1.3, 1.2, 3.0, 1.25
 GOAL_SINGLE_NS, GOAL_BATCH, GOAL_MEMORY, GOAL_END_TO_END = 1000.0, 10.0, 2.0, 1.3
+PROCESSES_LP = 45
 
 
 @dataclass(frozen=True)
@@ -37,10 +40,12 @@ class Plan:
     mip_variables: int
     single_calls: int
     repetitions: int
+    processes_lp: int  # the classic LP solved many times over, in one process and on two
 
 
-FULL = Plan(lp_sizes=(250, 500, 1000), long_rows=2000, mip_variables=200_000, single_calls=100_000, repetitions=5)
-SMOKE = Plan(lp_sizes=(3, 5), long_rows=3, mip_variables=10, single_calls=10, repetitions=2)
+FULL = Plan(lp_sizes=(250, 500, 1000), long_rows=2000, mip_variables=200_000, single_calls=100_000, repetitions=5,
+            processes_lp=PROCESSES_LP)
+SMOKE = Plan(lp_sizes=(3, 5), long_rows=3, mip_variables=10, single_calls=10, repetitions=2, processes_lp=3)
 
 LIST_ARMS = ("ours", "floor", "highspy_lists", "highspy_numpy")
 END_TO_END_ARMS = ("e2e_ours", "e2e_cpp")
@@ -87,6 +92,7 @@ class Measure:
 class Results:
     def __init__(self) -> None:
         self.cases: dict[tuple[str, int, str], dict] = {}
+        self.processes: dict | None = None  # the processes case: whole seconds, not per unit
 
     def add(self, kind: str, size: int, arm: str, result: dict) -> None:
         phases = result.get("phases", {})
@@ -274,11 +280,25 @@ def run(plan: Plan, progress) -> Results:
     for arm, kind, size in cases:
         progress(f"{kind} {size}: {arm}")
         results.add(kind, size, arm, run_case(arm, kind, size, plan.repetitions))
+    progress(f"lp {plan.processes_lp}: processes")
+    results.processes = run_case("processes", "lp", plan.processes_lp, plan.repetitions)
     for kind, size in [("lp", n) for n in plan.lp_sizes] + [("long", plan.long_rows)]:
         ours, native = results.cases[(kind, size, "e2e_ours")], results.cases[(kind, size, "e2e_cpp")]
         if not math.isclose(ours["checksum"], native["checksum"], rel_tol=1e-12) or ours["counts"] != native["counts"]:
             raise SystemExit(f"the C++ baseline built another {kind} {size} problem than the Python lists")
     return results
+
+
+def processes_table(case: dict, size: int) -> list[str]:
+    """Whole seconds for all the models one after the other and on two worker processes, and their ratio."""
+    sequential, two = case["phases"]["sequential"], case["phases"]["two_processes"]
+    each = f"lp {size}: {case['counts']['vars']} variables, {case['counts']['nnz']} nonzeros"
+    lines = ["| models | each model | over repetitions | sequential s | 2 processes s | speed-up |",
+             "|---|---|---|---:|---:|---:|"]
+    for what, pick in (("median", statistics.median), ("min", min)):
+        lines.append(f"| {case['models']} | {each} | {what} | {pick(sequential):.3f} | {pick(two):.3f} | "
+                     f"{pick(sequential) / pick(two):.2f} |")
+    return lines
 
 
 def machine() -> str:
@@ -308,7 +328,7 @@ def main() -> None:
     arguments = parser.parse_args()
     plan = SMOKE if arguments.smoke else FULL
     if arguments.repetitions:
-        plan = Plan(plan.lp_sizes, plan.long_rows, plan.mip_variables, plan.single_calls, arguments.repetitions)
+        plan = dataclasses.replace(plan, repetitions=arguments.repetitions)
     results = run(plan, lambda text: print(f"  running {text}", file=sys.stderr, flush=True))
     report = [
         "## Nanoseconds per unit (median and minimum over the repetitions; one process per case)",
@@ -325,6 +345,13 @@ def main() -> None:
         "Ratios of medians and of minimums, judged on the minimums (the runs least disturbed by other work).",
         "",
         *ratio_table(ratios(results, plan)),
+        "",
+        "## Many models at once",
+        "",
+        "The same models built and solved one after the other in one process, then on a pool of two worker "
+        f"processes (its start included); two processes can at best halve the time ({os.cpu_count()} cores here).",
+        "",
+        *processes_table(results.processes, plan.processes_lp),
     ]
     print("\n".join(report))
     if arguments.write:

@@ -1,5 +1,5 @@
 """The benchmark command at its smoke size: every arm runs end to end on the stand-in and the report carries its
-table and every goal's ratio. Nothing about speed is checked."""
+table, every goal's ratio and the many-models figures. Nothing about speed is checked."""
 
 import subprocess
 import sys
@@ -47,7 +47,8 @@ def test_smoke_run_reports_every_arm_and_goal(tmp_path):
         check=False,
     )
     assert done.returncode == 0, done.stderr
-    table, goals = done.stdout.split("## Goals")
+    table, rest = done.stdout.split("## Goals")
+    goals, processes = rest.split("## Many models at once")
     arms_seen: dict[str, set[str]] = {}
     for line in table.splitlines():
         if line.startswith("| ") and not line.startswith("| model"):
@@ -56,4 +57,8 @@ def test_smoke_run_reports_every_arm_and_goal(tmp_path):
             assert float(median) > 0 and float(minimum) > 0, line
     assert arms_seen == ARMS
     assert {cells(line)[0] for line in goals.splitlines() if line.startswith("| ")} - {"goal"} == GOALS
+    rows = [cells(line) for line in processes.splitlines() if line.startswith("| ") and not line.startswith("| models")]
+    assert [row[2] for row in rows] == ["median", "min"]
+    for _models, _each, _what, sequential, two, speed_up in rows:
+        assert float(sequential) > 0 and float(two) > 0 and float(speed_up) >= 0
     assert report.read_text().endswith(done.stdout)

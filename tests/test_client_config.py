@@ -141,14 +141,28 @@ def test_value_text(standin, config, value, text):
     assert sent(standin) == [("Name", text)]
 
 
-@pytest.mark.parametrize(
-    "value", [None, [1], (), {}, b"1", object(), Truthy(), "\ud800", 10**400, Index(10**400)]
-)
+@pytest.mark.parametrize("value", [None, [1], (), {}, b"1", object(), Truthy(), 10**400, Index(10**400)])
 def test_value_refused_without_a_native_call(standin, config, value):
     with pytest.raises(TypeError) as caught:
         config.set("Name", value)
     assert str(caught.value) == VALUE_TYPE_ERROR
     assert getattr(caught.value, "__notes__", []) == []
+    assert standin.calls() == []
+
+
+@pytest.mark.parametrize(
+    "name, value, notes",
+    [
+        ("Name", "a\ud800", []),
+        ("Name", StrSubclass("\udfff"), []),
+        # as for the name, which is text with the argument note
+        ("a\ud800", "value", ["while processing 'name'"]),
+    ],
+)
+def test_unencodable_text_gets_the_encoding_error(standin, config, name, value, notes):
+    with pytest.raises(UnicodeEncodeError) as caught:
+        config.set(name, value)
+    assert getattr(caught.value, "__notes__", []) == notes
     assert standin.calls() == []
 
 

@@ -6,7 +6,11 @@ from pathlib import Path
 
 import pytest
 
+from support.workers_or_skip import require_distributed, require_process_pool
+
 EXAMPLES = Path(__file__).resolve().parents[1] / "examples"
+SCENARIO_0 = "s0: result code 1, profit 2350.00 (chairs 2.00, tables 12.00, desks 10.00)"
+BEST_SCENARIO = "best: s2, profit 2475.00"
 
 
 def run_example(name: str, *args: str) -> str:
@@ -40,3 +44,11 @@ def test_mps_example_solves_a_file(tmp_path):
         "BOUNDS\n UP BND Y 10\nENDATA\n"
     )
     assert run_example("solve_mps.py", str(mps)).strip() == f"{mps}: result code 1, objective 9.0"
+
+
+@pytest.mark.parametrize("args, where", [((), "a process pool"), (("--dask",), "a Dask LocalCluster")])
+def test_scenarios_example_solves_every_scenario_on_workers(args, where):
+    (require_distributed if args else require_process_pool)()
+    lines = run_example("scenarios.py", *args).splitlines()
+    assert lines[0] == SCENARIO_0
+    assert lines[-2:] == [f"8 of 8 scenarios solved on {where}", BEST_SCENARIO]

@@ -203,10 +203,15 @@ def cases():
                 yield pytest.param(operation.name, k, fault, id=f"{operation.name}-{k}-{fault}")
 
 
-# What the tests saw ---------------------------------------------------------------------------------------------------
-
-FAULTED: set[tuple[str, str]] = set()  # call sites whose failure a test below observed in the log
 ALL_CASES = list(cases())
+
+
+def faulted_sites(case):
+    """The call sites one case fails: the labelled one, and the message lookup when it fails too."""
+    name, k, fault = case.values
+    label = OPERATIONS[name].labels[k - 1]
+    lookup = {("COPT_GetRetcodeMsg", "message lookup")} if fault == "lookup fails" else set()
+    return {(entry_point(label), label)} | lookup
 
 
 @dataclass
@@ -286,15 +291,13 @@ def expected_log(operation, k, fault):
     return [*done, *tail]
 
 
-def record_fault(log, k, label, fault):
-    """Notes the faulted call site, which the log shows as the k-th call, failing."""
+def assert_faulted(log, k, label, fault):
+    """The log shows the faulted call site as the k-th call, failing (and the lookup failing, when it is faulted)."""
     faulted = log[k - 1]
     assert faulted.name == entry_point(label)
     assert faulted.code == (0 if fault == "null handle" else DESCRIBED)
-    FAULTED.add((entry_point(label), label))
     if fault == "lookup fails":
         assert [call.code for call in log if call.name == "COPT_GetRetcodeMsg"] == [LOOKUP_FAILURE]
-        FAULTED.add(("COPT_GetRetcodeMsg", "message lookup"))
 
 
 def snapshot(standin, subject):
@@ -344,19 +347,20 @@ def test_fault_at_kth_call(standin, scene, name, k, fault):
     assert str(caught.value) == expected_message(label, fault)
     assert not hasattr(caught.value, "__notes__")
     assert standin.history()[mark_history:] == expected_log(operation, k, fault)
-    record_fault(standin.calls()[mark:], k, label, fault)
+    assert_faulted(standin.calls()[mark:], k, label, fault)
     del caught
 
     after = snapshot(standin, subject)
     if name == "set_objective" and k > 1:
-        # The coefficients (and after them the constant) stay sent: the three calls are not undone, and the cached
-        # results stay as they were.
+        # The coefficients (and after them the constant) stay sent: the three calls are not undone. The problem has
+        # changed, so the results of the last solve no longer describe it and are cleared.
         problem = before[0][0]
         for column, coefficient in zip(problem.columns, (1.0, 3.0)):
             column.objective = coefficient
         if k == 3:
             problem.objective_constant = 2.0
-        assert after == before
+        assert after[:3] == before[:3]
+        assert after[3] == [None] * 9
     elif name.startswith("optimize"):
         # A failed solve leaves no cached results.
         assert after[:3] == before[:3]
@@ -468,51 +472,48 @@ def run_child(script):
     return json.loads(completed.stdout.splitlines()[-1])
 
 
+# What each deleter case of the child makes the stand-in see, in order.
+DELETER_CASES = {
+    # A problem that refuses deletion keeps its environment alive too (the stand-in refuses with 14).
+    "release problem": [["COPT_DeleteProb", [["prob1"]], 6], ["COPT_DeleteEnv", [["env2"]], 14]],
+    "release env": [["COPT_DeleteEnv", [["env2"]], 6]],
+    "release config": [["COPT_DeleteEnvConfig", [["config1"]], 6]],
+    "cleanup problem": [
+        ["COPT_CreateProb", ["env1", [None]], 6],
+        ["COPT_DeleteProb", [["prob1"]], 6],
+        ["COPT_GetRetcodeMsg", [6, "<out>", 1000], 0],
+    ],
+    "cleanup env": [
+        ["COPT_CreateEnv", [[None]], 6],
+        ["COPT_GetRetcodeMsg", [6, "<out>", 1000], 0],
+        ["COPT_DeleteEnv", [["env1"]], 6],
+    ],
+    "cleanup config": [
+        ["COPT_CreateEnvConfig", [[None]], 6],
+        ["COPT_DeleteEnvConfig", [["config1"]], 6],
+        ["COPT_GetRetcodeMsg", [6, "<out>", 1000], 0],
+    ],
+}
+
+
 def test_failing_deleters_are_called_once_and_ignored():
     outcome = run_child(DELETER_CHILD)
     assert outcome.pop("reports") == []
-    expected = {
-        # A problem that refuses deletion keeps its environment alive too (the stand-in refuses with 14).
-        "release problem": [["COPT_DeleteProb", [["prob1"]], 6], ["COPT_DeleteEnv", [["env2"]], 14]],
-        "release env": [["COPT_DeleteEnv", [["env2"]], 6]],
-        "release config": [["COPT_DeleteEnvConfig", [["config1"]], 6]],
-        "cleanup problem": [
-            ["COPT_CreateProb", ["env1", [None]], 6],
-            ["COPT_DeleteProb", [["prob1"]], 6],
-            ["COPT_GetRetcodeMsg", [6, "<out>", 1000], 0],
-        ],
-        "cleanup env": [
-            ["COPT_CreateEnv", [[None]], 6],
-            ["COPT_GetRetcodeMsg", [6, "<out>", 1000], 0],
-            ["COPT_DeleteEnv", [["env1"]], 6],
-        ],
-        "cleanup config": [
-            ["COPT_CreateEnvConfig", [[None]], 6],
-            ["COPT_DeleteEnvConfig", [["config1"]], 6],
-            ["COPT_GetRetcodeMsg", [6, "<out>", 1000], 0],
-        ],
-    }
-    for name, calls in expected.items():
+    for name, calls in DELETER_CASES.items():
         case = outcome[name]
         assert case["calls"] == calls, name
         assert case["works"], name
         creator = calls[0][0]
         assert case["error"] == (CLEANUP_ERROR.format(creator) if name.startswith("cleanup") else None)
-        site = "creation cleanup" if name.startswith("cleanup") else "release"
-        FAULTED.add((next(call[0] for call in calls if call[0].startswith("COPT_Delete")), site))
 
 
 # Every call site --------------------------------------------------------------------------------------------------
 
 
-def test_every_native_call_site_was_faulted(request):
-    # The sequences above name every site but the message lookup and the deleters, which have cases of their own.
-    declared = {(entry_point(label), label) for operation in OPERATIONS.values() for label in operation.labels}
-    assert declared == {site for site in CALL_SITES if site[1] not in ("message lookup", "release", "creation cleanup")}
-    selected = {item.nodeid for item in request.session.items}
-    module = request.node.nodeid.split("::")[0]
-    wanted = [f"{module}::test_fault_at_kth_call[{case.id}]" for case in ALL_CASES]
-    wanted.append(f"{module}::test_failing_deleters_are_called_once_and_ignored")
-    if not selected.issuperset(wanted):
-        pytest.skip("only part of the fault cases ran")
-    assert FAULTED == CALL_SITES
+def test_every_native_call_site_is_faulted_by_a_case():
+    # Each case checks in its own log that it failed the site it names; together the cases must name every site.
+    planned = set().union(*(faulted_sites(case) for case in ALL_CASES))
+    for name, calls in DELETER_CASES.items():
+        deleter = next(call[0] for call in calls if call[0].startswith("COPT_Delete"))
+        planned.add((deleter, "creation cleanup" if name.startswith("cleanup") else "release"))
+    assert planned == CALL_SITES

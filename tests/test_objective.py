@@ -173,26 +173,38 @@ def test_a_refused_objective_sends_nothing_and_keeps_everything(standin, solved,
     assert solved.get_objective_value() == 9.0
 
 
+# The results are kept while the problem is as it was solved, and cleared once it has taken a part of the new objective.
 @pytest.mark.parametrize(
-    "failing, made, left",
+    "failing, made, left, results",
     [
-        ("COPT_SetColObj", 1, SOLVED_OBJECTIVE),
-        ("COPT_SetObjConst", 2, ([-1.0, 0.0, 5.0], 1.0, -1)),
-        ("COPT_SetObjSense", 3, ([-1.0, 0.0, 5.0], 3.0, -1)),
+        ("COPT_SetColObj", 1, SOLVED_OBJECTIVE, (9.0, 4.0)),
+        ("COPT_SetObjConst", 2, ([-1.0, 0.0, 5.0], 1.0, -1), (None, None)),
+        ("COPT_SetObjSense", 3, ([-1.0, 0.0, 5.0], 3.0, -1), (None, None)),
     ],
 )
-def test_a_failing_call_stops_the_sequence_and_undoes_nothing(standin, solved, failing, made, left):
+def test_a_failing_call_stops_the_sequence_and_undoes_nothing(standin, solved, failing, made, left, results):
     standin.fail(failing, 6)
     with pytest.raises(RuntimeError) as caught:
         solved.set_objective([2, 0], [5.0, -1.0], 3.0, 0)
     assert str(caught.value) == f"COPT error in {failing}: code 6: {CODE_6_TEXT}"
     assert [call.name for call in standin.calls(*OBJECTIVE_CALLS)] == list(OBJECTIVE_CALLS[:made])
     assert objective_of(standin) == left
-    assert (solved.get_objective_value(), solved.get_var_value(1)) == (9.0, 4.0)
+    assert (solved.get_objective_value(), solved.get_var_value(1)) == results
 
     solved.set_objective([2, 0], [5.0, -1.0], 3.0, 0)
     assert objective_of(standin) == ([-1.0, 0.0, 5.0], 3.0, 1)
     assert (solved.get_objective_value(), solved.get_var_value(1)) == (None, None)
+
+
+@pytest.mark.parametrize("failing, results", [("COPT_SetObjConst", 4.0), ("COPT_SetObjSense", None)])
+def test_without_variables_the_results_go_once_the_constant_is_taken(standin, failing, results):
+    model = brenlox_copt.Model()
+    model.set_objective([], [], 4.0, 1)
+    assert model.optimize() == 1
+    standin.fail(failing, 6)
+    with pytest.raises(RuntimeError):
+        model.set_objective([], [], 7.0, 1)
+    assert model.get_objective_value() == results
 
 
 # A whole model -----------------------------------------------------------------------------------------------------

@@ -15,10 +15,10 @@ UNKNOWN = "code 8: unknown parameter name"  # the stand-in's answer to a paramet
 
 
 class FloatWithBrokenIndex:
-    """A number whose failing __index__ must be passed over for its __float__."""
+    """A number whose __index__ refuses as a conversion that does not apply does, to be passed over for __float__."""
 
     def __index__(self):
-        raise ValueError("not an integer")
+        raise TypeError("not an integer")
 
     def __float__(self):
         return 2.5

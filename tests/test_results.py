@@ -121,8 +121,7 @@ def fail_then(entry_point, edit):
         (lambda model, standin: model.set_objective([0], [1.0], 0.0, 2**31), OverflowError),
         (fail_then("COPT_AddCols", lambda model: model.add_variable()), RuntimeError),
         (fail_then("COPT_AddRows", lambda model: model.add_constraint([0], [1.0], 0.0, "<", 1.0)), RuntimeError),
-        (fail_then("COPT_SetObjConst", lambda model: model.set_objective([0], [1.0], 5.0, 1)), RuntimeError),
-        (fail_then("COPT_SetObjSense", lambda model: model.set_objective([0], [1.0], 5.0, 1)), RuntimeError),
+        (fail_then("COPT_SetColObj", lambda model: model.set_objective([0], [1.0], 5.0, 1)), RuntimeError),
     ],
 )
 def test_other_actions_and_failed_edits_keep_the_results(standin, solved, action, error_type):
@@ -133,3 +132,11 @@ def test_other_actions_and_failed_edits_keep_the_results(standin, solved, action
             action(solved, standin)
     assert results(solved) == [*SOLUTION, OBJECTIVE]
     assert solved.get_var_value(len(SOLUTION)) is None  # nothing grows into the solution
+
+
+# The solver has taken the new coefficients (and the constant) when the later call fails: the problem changed.
+@pytest.mark.parametrize("entry_point", ["COPT_SetObjConst", "COPT_SetObjSense"])
+def test_objective_failing_after_its_coefficients_were_taken_clears_the_results(standin, solved, entry_point):
+    with pytest.raises(RuntimeError):
+        fail_then(entry_point, lambda model: model.set_objective([0], [1.0], 5.0, 1))(solved, standin)
+    assert results(solved) == [None] * 4

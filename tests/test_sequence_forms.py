@@ -68,7 +68,7 @@ COMMON_FORMS = {
     "tuple": tuple,
     "sequence class": Items,
     "sequence class whose length is too large to reserve": lambda values: Items(values, 2**62),
-    "sequence class whose length fails": lambda values: Items(values, ValueError("no length")),
+    "sequence class whose length fails": lambda values: Items(values, TypeError("no length")),
 }
 NUMERIC_FORMS = {
     "NumPy array": np.array,

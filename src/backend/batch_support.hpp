@@ -1,4 +1,4 @@
-// batch_support.hpp: what the model's edits share: bound clamping, hot-loop checks, the name arrays of a batch.
+// batch_support.hpp: what the model's batches share: bound clamping, hot-loop checks, unfilled arrays, the commit.
 #pragma once
 
 #include <algorithm>
@@ -7,15 +7,12 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string_view>
-#include <vector>
 
 #include "backend/error.hpp"
 #include "backend/memory_advice.hpp"
 #include "backend/model.hpp"
-#include "backend/text.hpp"
 
 namespace brenlox_copt::backend {
 
@@ -26,7 +23,7 @@ inline constexpr std::uint64_t kMaxCInt = std::numeric_limits<std::int32_t>::max
 }
 
 /// The finiteness check for per-element loops: the shared check, which builds the message, runs only on failure.
-[[nodiscard]] inline Status require_finite(double value, std::string_view what) {
+[[nodiscard]] inline Status check_finite_inline(double value, std::string_view what) {
   if (std::isfinite(value)) {
     return {};
   }
@@ -34,7 +31,7 @@ inline constexpr std::uint64_t kMaxCInt = std::numeric_limits<std::int32_t>::max
 }
 
 /// The c_int check for per-element loops, likewise.
-[[nodiscard]] inline Result<std::int32_t> require_c_int(std::uint64_t value, std::string_view what) {
+[[nodiscard]] inline Result<std::int32_t> to_c_int_inline(std::uint64_t value, std::string_view what) {
   if (value <= kMaxCInt) {
     return static_cast<std::int32_t>(value);
   }
@@ -50,52 +47,19 @@ template <class T>
   return array;
 }
 
-/// The NUL-terminated names of one batch and the pointer array the solver takes, valid until this object goes.
-class BatchNames {
- public:
-  /// The given names in order, each passing the NUL check with the label `what` (their bytes are not copied); or,
-  /// without names, "{prefix}{id}" for the `count` ids from first_id, written into one buffer sized up front.
-  [[nodiscard]] static Result<BatchNames> of(const std::optional<std::span<const TerminatedText>>& given,
-                                             std::string_view what, char prefix, std::uint64_t first_id,
-                                             std::size_t count);
-
-  [[nodiscard]] const char* const* pointers() const noexcept { return m_pointers.data(); }
-
- private:
-  BatchNames() = default;
-  [[nodiscard]] static BatchNames generated(char prefix, std::uint64_t first_id, std::size_t count);
-  [[nodiscard]] static Result<BatchNames> given(std::span<const TerminatedText> names, std::string_view what);
-
-  std::unique_ptr<char[]> m_buffer;
-  std::vector<const char*> m_pointers;
-};
-
-/// How a batch's rows or columns are named: the given names, each NUL-checked with the label `what`, or else
-/// "{prefix}{id}".
-struct BatchNaming {
-  std::optional<std::span<const TerminatedText>> given;
-  std::string_view what;
-  char prefix;
-};
-
 template <class NativeAdd>
-Status BackendModel::add_batch(const BatchNaming& naming, IdRange ids, const BeforeAdding& before_adding,
-                               const char* operation, NativeAdd&& add) {
-  auto names = BatchNames::of(naming.given, naming.what, naming.prefix, ids.first, static_cast<std::size_t>(ids.count));
-  if (!names) {
-    return pass_up(names);
+Result<IdRange> BackendModel::commit_batch(const PreparedBatch& batch, std::uint64_t& count, const char* operation,
+                                           NativeAdd&& add) {
+  if (batch.m_problem != m_problem.get() || batch.m_ids.first != count) {
+    return std::unexpected(BackendError::backend_state("the batch was prepared for another model or an earlier state"));
   }
-  if (auto ready = ready_to_add(before_adding, ids); !ready) {
-    return ready;
+  if (batch.m_ids.count == 0) {
+    return batch.m_ids;
   }
-  if (ids.count == 0) {
-    return {};
-  }
-  if (auto added = check_call(table(), add(names->pointers()), operation); !added) {
-    return added;
-  }
+  BRENLOX_PASS_UP_IF_FAILED(check_call(table(), add(batch.m_names.pointers()), operation));
+  count += batch.m_ids.count;
   clear_results();
-  return {};
+  return batch.m_ids;
 }
 
 }  // namespace brenlox_copt::backend

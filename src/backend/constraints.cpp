@@ -1,4 +1,4 @@
-// constraints.cpp: adding linear constraints, a whole batch as compressed rows in one native call.
+// constraints.cpp: adding linear constraints: a batch prepared as compressed rows, then committed in one native call.
 #include <array>
 #include <cmath>
 #include <limits>
@@ -65,26 +65,13 @@ struct RowBounds {
     return std::unexpected(malformed_batch());
   }
   const std::size_t n = batch.constants.size();
-  if (auto count = to_c_int(n, "constraint count"); !count) {
-    return pass_up(count);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(to_c_int(n, "constraint count"));
   if (n > std::numeric_limits<std::uint64_t>::max() - first_id) {
     return std::unexpected(BackendError::invalid_input("constraint count overflow"));
   }
-  if (auto length = check_length(batch.sets.size(), n, "constraint sets"); !length) {
-    return length;
-  }
+  BRENLOX_PASS_UP_IF_FAILED(check_length(batch.sets.size(), n, "constraint sets"));
   return batch.names ? check_length(batch.names->size(), n, "constraint names") : Status{};
 }
-
-/// The solver's arrays of a batch: each row's start, length and bounds, and every entry's column.
-struct RowArrays {
-  std::unique_ptr<std::int32_t[]> starts;
-  std::unique_ptr<std::int32_t[]> counts;
-  std::unique_ptr<std::int32_t[]> columns;
-  std::unique_ptr<double[]> lower;
-  std::unique_ptr<double[]> upper;
-};
 
 /// Checks the entries of one row in order (the variable, the coefficient, the column's c_int range) and writes each
 /// entry's column where `columns` points, when it points anywhere.
@@ -95,13 +82,9 @@ struct RowArrays {
     if (variable >= variable_count) {
       return std::unexpected(BackendError::invalid_variable_index(variable));
     }
-    if (auto checked = require_finite(batch.coefficients[j], "constraint coefficient"); !checked) {
-      return checked;
-    }
-    auto column = require_c_int(variable, "variable index");
-    if (!column) {
-      return pass_up(column);
-    }
+    BRENLOX_PASS_UP_IF_FAILED(check_finite_inline(batch.coefficients[j], "constraint coefficient"));
+    auto column = to_c_int_inline(variable, "variable index");
+    BRENLOX_PASS_UP_IF_FAILED(column);
     if (columns != nullptr) {
       columns[j] = *column;
     }
@@ -122,88 +105,78 @@ struct RowArrays {
                  uninitialized_array<double>(n)};
   for (std::size_t k = 0; k < n; ++k) {
     const double constant = batch.constants[k];
-    if (auto checked = require_finite(constant, "constraint constant"); !checked) {
-      return pass_up(checked);
-    }
+    BRENLOX_PASS_UP_IF_FAILED(check_finite_inline(constant, "constraint constant"));
     const std::size_t start = batch.row_starts[k];
     const std::size_t end = batch.row_starts[k + 1];
     if (end < start) {
       return std::unexpected(malformed_batch());
     }
-    auto row_start = require_c_int(start, "constraint matrix offset");
-    if (!row_start) {
-      return pass_up(row_start);
-    }
-    auto row_count = require_c_int(end - start, "constraint nonzero count");
-    if (!row_count) {
-      return pass_up(row_count);
-    }
-    if (auto checked = check_row_entries(batch, start, end, variable_count, store_columns ? rows.columns.get() : nullptr);
-        !checked) {
-      return pass_up(checked);
-    }
+    auto row_start = to_c_int_inline(start, "constraint matrix offset");
+    BRENLOX_PASS_UP_IF_FAILED(row_start);
+    auto row_count = to_c_int_inline(end - start, "constraint nonzero count");
+    BRENLOX_PASS_UP_IF_FAILED(row_count);
+    BRENLOX_PASS_UP_IF_FAILED(
+        check_row_entries(batch, start, end, variable_count, store_columns ? rows.columns.get() : nullptr));
     auto bounds = row_bounds(batch.sets[k], constant, first_id + k);
-    if (!bounds) {
-      return pass_up(bounds);
-    }
+    BRENLOX_PASS_UP_IF_FAILED(bounds);
     rows.starts[k] = *row_start;
     rows.counts[k] = *row_count;
     rows.lower[k] = bounds->lower;
     rows.upper[k] = bounds->upper;
   }
   // Each row's start and length fit a c_int, but the solver indexes the whole batch with one.
-  if (auto total = to_c_int(entries, "constraint matrix entry count"); !total) {
-    return pass_up(total);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(to_c_int(entries, "constraint matrix entry count"));
   return rows;
 }
 
 }  // namespace
 
-Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch, const BeforeAdding& before_adding) {
-  if (auto checked = check_batch_shape(batch, m_constraint_count); !checked) {
-    return pass_up(checked);
-  }
+Result<PreparedRows> BackendModel::prepare_constraints(const ConstraintBatch& batch) const {
+  BRENLOX_PASS_UP_IF_FAILED(check_batch_shape(batch, m_constraint_count));
   auto rows = build_rows(batch, m_variable_count, m_constraint_count);
-  if (!rows) {
-    return pass_up(rows);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(rows);
   const IdRange ids{m_constraint_count, batch.constants.size()};
-  const bool has_entries = !batch.variables.empty();
-  auto added = add_batch({batch.names, "constraint name", 'c'}, ids, before_adding, "COPT_AddRows",
-                         [&](const char* const* names) {
-                           // The coefficients are already row after row, as the solver reads them.
-                           return table().COPT_AddRows(m_problem.get(), static_cast<int>(ids.count),
-                                                       rows->starts.get(), rows->counts.get(),
-                                                       has_entries ? rows->columns.get() : nullptr,
-                                                       has_entries ? batch.coefficients.data() : nullptr, nullptr,
-                                                       rows->lower.get(), rows->upper.get(), names);
-                         });
-  if (!added) {
-    return pass_up(added);
-  }
-  m_constraint_count += ids.count;
-  return ids;
+  auto names = BatchNames::of(batch.names, "constraint name", 'c', ids.first, batch.constants.size());
+  BRENLOX_PASS_UP_IF_FAILED(names);
+  return PreparedRows(m_problem.get(), ids, std::move(*names), std::move(*rows), batch.coefficients);
 }
 
-Result<std::uint64_t> BackendModel::add_constraint(const ScalarFunction& function, ConstraintSet set,
-                                                   std::optional<TerminatedText> name,
-                                                   const BeforeAdding& before_adding) {
+Result<PreparedRows> BackendModel::prepare_constraint(const ScalarFunction& function, ConstraintSet set,
+                                                      std::optional<TerminatedText> name) const {
   const std::array<std::size_t, 2> row_starts{0, function.variables.size()};
   std::optional<std::span<const TerminatedText>> names;
   if (name) {
     names.emplace(&*name, 1);
   }
-  const ConstraintBatch batch{function.variables,
-                              function.coefficients,
-                              row_starts,
-                              std::span<const double>(&function.constant, 1),
-                              std::span<const ConstraintSet>(&set, 1),
-                              names};
-  auto ids = add_constraints(batch, before_adding);
-  if (!ids) {
-    return pass_up(ids);
-  }
+  return prepare_constraints({function.variables, function.coefficients, row_starts,
+                              std::span<const double>(&function.constant, 1), std::span<const ConstraintSet>(&set, 1),
+                              names});
+}
+
+Result<IdRange> BackendModel::commit(PreparedRows batch) {
+  const RowArrays& rows = batch.m_rows;
+  const bool has_entries = !batch.m_coefficients.empty();
+  return commit_batch(batch, m_constraint_count, "COPT_AddRows", [&](const char* const* names) {
+    // The coefficients are already row after row, as the solver reads them.
+    return table().COPT_AddRows(m_problem.get(), static_cast<int>(batch.m_ids.count), rows.starts.get(),
+                                rows.counts.get(), has_entries ? rows.columns.get() : nullptr,
+                                has_entries ? batch.m_coefficients.data() : nullptr, nullptr, rows.lower.get(),
+                                rows.upper.get(), names);
+  });
+}
+
+Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch) {
+  auto prepared = prepare_constraints(batch);
+  BRENLOX_PASS_UP_IF_FAILED(prepared);
+  return commit(std::move(*prepared));
+}
+
+Result<std::uint64_t> BackendModel::add_constraint(const ScalarFunction& function, ConstraintSet set,
+                                                   std::optional<TerminatedText> name) {
+  auto prepared = prepare_constraint(function, set, name);
+  BRENLOX_PASS_UP_IF_FAILED(prepared);
+  auto ids = commit(std::move(*prepared));
+  BRENLOX_PASS_UP_IF_FAILED(ids);
   return ids->first;
 }
 

@@ -3,32 +3,21 @@
 
 #include <exception>
 #include <string>
-#include <string_view>
 #include <utility>
 
 namespace brenlox_copt::backend {
 
 namespace {
 
-[[nodiscard]] bool holds_nul(TerminatedText text) noexcept {
-  return text.view().find('\0') != std::string_view::npos;
-}
-
-/// The common end of both environment creators: keeps the environment only for status 0 with a handle.
+/// The common end of both environment creators: keeps the environment only for status 0 with a handle. The library
+/// share goes after any handle returned with a failure, as the function returns.
 [[nodiscard]] Result<NativeEnvironment> check_created_env(LibraryShare library, int status, copt_env* returned,
                                                           const char* operation) {
   const FunctionTable& table = library->table();
-  // Owned at once, so a handle returned with a failure is deleted (after the message lookup below) and the library
-  // share released after it, on every path.
-  NativeEnvironment environment(std::move(library), EnvHandle(table, returned));
-  if (status != 0) {
-    return std::unexpected(native_call_error(table, status, operation));
-  }
-  if (environment.handle() == nullptr) {
-    return std::unexpected(
-        BackendError::backend_state(std::string(operation) + " succeeded without returning an environment"));
-  }
-  return environment;
+  auto handle =
+      check_created(table, status, EnvHandle(table, returned), operation, "an environment", DeleteFailed::AfterLookup);
+  BRENLOX_PASS_UP_IF_FAILED(handle);
+  return NativeEnvironment(std::move(library), std::move(*handle));
 }
 
 }  // namespace
@@ -37,17 +26,10 @@ Result<ClientConfig> ClientConfig::create(LibraryShare library) {
   const FunctionTable& table = library->table();
   copt_env_config* returned = nullptr;
   const int status = table.COPT_CreateEnvConfig(&returned);
-  ConfigHandle handle(table, returned);
-  if (status != 0) {
-    // Unlike environments, a configuration returned with a failure goes before the message lookup.
-    handle.reset();
-    return std::unexpected(native_call_error(table, status, "COPT_CreateEnvConfig"));
-  }
-  if (!handle) {
-    return std::unexpected(
-        BackendError::backend_state("COPT_CreateEnvConfig succeeded without returning a configuration"));
-  }
-  return ClientConfig(std::move(library), std::move(handle));
+  auto handle = check_created(table, status, ConfigHandle(table, returned), "COPT_CreateEnvConfig",
+                              "a configuration", DeleteFailed::BeforeLookup);
+  BRENLOX_PASS_UP_IF_FAILED(handle);
+  return ClientConfig(std::move(library), std::move(*handle));
 }
 
 ClientConfig::ClientConfig(LibraryShare library, ConfigHandle handle) noexcept
@@ -59,14 +41,10 @@ ClientConfig::~ClientConfig() {
 }
 
 Status ClientConfig::set(TerminatedText name, TerminatedText value) {
-  if (holds_nul(name)) {
-    return std::unexpected(
-        BackendError::invalid_input("COPT environment configuration name contains an embedded NUL byte"));
-  }
-  if (holds_nul(value)) {
-    return std::unexpected(
-        BackendError::invalid_input("COPT environment configuration value contains an embedded NUL byte"));
-  }
+  BRENLOX_PASS_UP_IF_FAILED(
+      check_no_nul(name.view(), "COPT environment configuration name", BackendError::invalid_input));
+  BRENLOX_PASS_UP_IF_FAILED(
+      check_no_nul(value.view(), "COPT environment configuration value", BackendError::invalid_input));
   const FunctionTable& table = m_library->table();
   return check_call(table, table.COPT_SetEnvConfig(m_handle.get(), name.c_str(), value.c_str()), "COPT_SetEnvConfig");
 }

@@ -92,8 +92,10 @@ class EnvironmentRecord {
   [[nodiscard]] Result<Guard> lock();
 
  private:
+  /// Serialises problem creation on the native environment and guards m_poisoned. Every caller today runs on the Env's
+  /// creating thread, so it is never contended; it keeps the record correct without relying on that.
   std::mutex m_mutex;
-  bool m_poisoned = false;  // guarded by m_mutex
+  bool m_poisoned = false;
   NativeEnvironment m_environment;
 };
 

@@ -126,9 +126,9 @@ BackendError contains_nan(std::string_view what) {
   return BackendError::invalid_input(concat({what, " cannot contain NaN, got NaN"}));
 }
 
-Status check_no_nul(std::string_view text, std::string_view what) {
+Status check_no_nul(std::string_view text, std::string_view what, BackendError (*make)(std::string)) {
   if (text.find('\0') != std::string_view::npos) {
-    return std::unexpected(BackendError::invalid_name(concat({what, " contains an embedded NUL byte"})));
+    return std::unexpected(make(concat({what, " contains an embedded NUL byte"})));
   }
   return {};
 }

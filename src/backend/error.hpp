@@ -52,12 +52,21 @@ template <class T>
 using Result = std::expected<T, BackendError>;
 using Status = Result<void>;
 
-/// Hands a failed result's error up as the caller's own failure, whatever either value type is:
-/// `if (!checked) { return pass_up(checked); }`.
+/// Hands a failed result's error up as the caller's own failure, whatever either value type is (through
+/// BRENLOX_PASS_UP_IF_FAILED below).
 template <class T>
 [[nodiscard]] std::unexpected<BackendError> pass_up(Result<T>& failed) {
   return std::unexpected(std::move(failed.error()));
 }
+
+/// The one-line form of forwarding: ends the enclosing function with pass_up when `result` (a named result, or a call
+/// that makes one) failed; a named result stays usable after it.
+#define BRENLOX_PASS_UP_IF_FAILED(result)                       \
+  do {                                                          \
+    if (auto&& brenlox_checked = (result); !brenlox_checked) {  \
+      return ::brenlox_copt::backend::pass_up(brenlox_checked); \
+    }                                                           \
+  } while (false)
 
 /// The native call check: turns a nonzero return code into an error, with the library's own text when it has one.
 [[nodiscard]] BackendError native_call_error(const FunctionTable& table, std::int32_t code, const char* operation);
@@ -69,7 +78,10 @@ template <class T>
 [[nodiscard]] Status check_length(std::uint64_t actual, std::uint64_t expected, std::string_view what);
 [[nodiscard]] Status check_finite(double value, std::string_view what);
 [[nodiscard]] BackendError contains_nan(std::string_view what);
-/// Fails with InvalidName when the text holds a zero byte; `what` names the kind of name, not the name.
-[[nodiscard]] Status check_no_nul(std::string_view text, std::string_view what);
+/// The NUL check, for every text that reaches the solver as a C string: fails with "{what} contains an embedded NUL
+/// byte" when the text holds a zero byte, as InvalidName by default (names of variables and rows) or as the error
+/// `make` makes (settings take InvalidInput); `what` names the kind of text, not the text.
+[[nodiscard]] Status check_no_nul(std::string_view text, std::string_view what,
+                                  BackendError (*make)(std::string) = BackendError::invalid_name);
 
 }  // namespace brenlox_copt::backend

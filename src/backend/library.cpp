@@ -121,9 +121,7 @@ Result<LibraryShare> load_from(const NativePath& path) {
   }
   OpenModule module(*opened);
   Result<FunctionTable> table = resolve_function_table(module.get(), shown_path);
-  if (!table) {
-    return pass_up(table);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(table);
   auto library = std::make_shared<const CoptLibrary>(*table, module.get());
   module.release();  // Now owned by the library, which closes it with the last share.
   return library;

@@ -1,4 +1,4 @@
-// model.cpp: BackendModel creation and release, and the addition of variables.
+// model.cpp: BackendModel creation and release, and the addition of variables, prepared then committed.
 #include "backend/model.hpp"
 
 #include <algorithm>
@@ -26,23 +26,16 @@ struct CreatedProblem {
 /// share and any returned problem are gone before the lock is released.
 [[nodiscard]] Result<CreatedProblem> create_problem_locked(EnvironmentRecord& record) {
   auto guard = record.lock();
-  if (!guard) {
-    return pass_up(guard);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(guard);
   const NativeEnvironment& environment = guard->environment();
   LibraryShare library = environment.library();
   const FunctionTable& table = library->table();
   copt_prob* returned = nullptr;
   const int status = table.COPT_CreateProb(environment.handle(), &returned);
-  ProblemHandle problem(table, returned);
-  if (status != 0) {
-    problem.reset();
-    return std::unexpected(native_call_error(table, status, "COPT_CreateProb"));
-  }
-  if (!problem) {
-    return std::unexpected(BackendError::backend_state("COPT_CreateProb succeeded without returning a problem"));
-  }
-  return CreatedProblem{std::move(library), std::move(problem)};
+  auto problem = check_created(table, status, ProblemHandle(table, returned), "COPT_CreateProb", "a problem",
+                               DeleteFailed::BeforeLookup);
+  BRENLOX_PASS_UP_IF_FAILED(problem);
+  return CreatedProblem{std::move(library), std::move(*problem)};
 }
 
 /// A present list of per-variable values must have n entries.
@@ -112,18 +105,14 @@ template <class Low, class High>
 /// the first pair out of order. One scan finds all of it and clamps the given bounds; an upper list of the wrong
 /// length is left out of the scan.
 [[nodiscard]] Status check_bounds(const VariableColumns& columns, std::uint64_t n, std::uint64_t first_id) {
-  if (auto length = check_list_length(columns.lower_bounds, n, "lower bounds"); !length) {
-    return length;
-  }
+  BRENLOX_PASS_UP_IF_FAILED(check_list_length(columns.lower_bounds, n, "lower bounds"));
   const bool upper_fits = !columns.upper_bounds || columns.upper_bounds->size() == n;
   const BoundsFindings found =
       scan_bounds(columns.lower_bounds, upper_fits ? columns.upper_bounds : std::nullopt, static_cast<std::size_t>(n));
   if (found.lower_nan) {
     return std::unexpected(contains_nan("lower bounds"));
   }
-  if (auto length = check_list_length(columns.upper_bounds, n, "upper bounds"); !length) {
-    return length;
-  }
+  BRENLOX_PASS_UP_IF_FAILED(check_list_length(columns.upper_bounds, n, "upper bounds"));
   if (found.upper_nan) {
     return std::unexpected(contains_nan("upper bounds"));
   }
@@ -160,15 +149,9 @@ template <class Low, class High>
 /// first), the bounds' order, the types' length and values, the names' length (their NUL check comes with the
 /// name array). They read only the given lists, so a batch refused for a list's length allocates nothing.
 [[nodiscard]] Status check_columns(const VariableColumns& columns, std::uint64_t n, std::uint64_t first_id) {
-  if (auto checked = check_bounds(columns, n, first_id); !checked) {
-    return checked;
-  }
-  if (auto checked = check_list_length(columns.types, n, "variable types"); !checked) {
-    return checked;
-  }
-  if (auto checked = check_types(columns.types.value_or(std::span<const char32_t>())); !checked) {
-    return checked;
-  }
+  BRENLOX_PASS_UP_IF_FAILED(check_bounds(columns, n, first_id));
+  BRENLOX_PASS_UP_IF_FAILED(check_list_length(columns.types, n, "variable types"));
+  BRENLOX_PASS_UP_IF_FAILED(check_types(columns.types.value_or(std::span<const char32_t>())));
   return check_list_length(columns.names, n, "variable names");
 }
 
@@ -200,9 +183,7 @@ template <class Low, class High>
 
 Result<BackendModel> BackendModel::create(EnvironmentShare environment) {
   auto created = create_problem_locked(*environment);
-  if (!created) {
-    return pass_up(created);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(created);
   return BackendModel(std::move(environment), std::move(created->library), std::move(created->problem));
 }
 
@@ -230,42 +211,34 @@ std::optional<double> BackendModel::get_var_value(std::uint64_t id) const noexce
   return (*m_solution)[static_cast<std::size_t>(id)];
 }
 
-Status BackendModel::ready_to_add(const BeforeAdding& before_adding, IdRange ids) {
-  if (before_adding && !before_adding(ids)) {
-    return std::unexpected(BackendError::backend_state("the caller stopped the batch before it was added"));
-  }
-  return {};
-}
-
-Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColumns& columns,
-                                            const BeforeAdding& before_adding) {
-  auto count = to_c_int(n, "variable count");
-  if (!count) {
-    return pass_up(count);
-  }
+Result<PreparedColumns> BackendModel::prepare_variables(std::uint64_t n, const VariableColumns& columns) const {
+  BRENLOX_PASS_UP_IF_FAILED(to_c_int(n, "variable count"));
   if (n > std::numeric_limits<std::uint64_t>::max() - m_variable_count) {
     return std::unexpected(BackendError::invalid_input("variable count overflow"));
   }
-  if (auto checked = check_columns(columns, n, m_variable_count); !checked) {
-    return pass_up(checked);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(check_columns(columns, n, m_variable_count));
   const auto size = static_cast<std::size_t>(n);
-  std::unique_ptr<double[]> own_lower;
-  std::unique_ptr<double[]> own_upper;
-  double* const lower = solver_bounds(columns.lower_bounds, 0.0, size, own_lower);
-  double* const upper = solver_bounds(columns.upper_bounds, std::numeric_limits<double>::infinity(), size, own_upper);
-  const auto types = type_bytes(columns.types, size);
+  PreparedColumns::Arrays arrays{type_bytes(columns.types, size), nullptr, nullptr, nullptr, nullptr};
+  arrays.lower = solver_bounds(columns.lower_bounds, 0.0, size, arrays.own_lower);
+  arrays.upper = solver_bounds(columns.upper_bounds, std::numeric_limits<double>::infinity(), size, arrays.own_upper);
   const IdRange ids{m_variable_count, n};
-  auto added = add_batch({columns.names, "variable name", 'x'}, ids, before_adding, "COPT_AddCols",
-                         [&](const char* const* names) {
-                           return table().COPT_AddCols(m_problem.get(), *count, nullptr, nullptr, nullptr, nullptr,
-                                                       nullptr, types.get(), lower, upper, names);
-                         });
-  if (!added) {
-    return pass_up(added);
-  }
-  m_variable_count += n;
-  return ids;
+  auto names = BatchNames::of(columns.names, "variable name", 'x', ids.first, size);
+  BRENLOX_PASS_UP_IF_FAILED(names);
+  return PreparedColumns(m_problem.get(), ids, std::move(*names), std::move(arrays));
+}
+
+Result<IdRange> BackendModel::commit(PreparedColumns batch) {
+  const PreparedColumns::Arrays& arrays = batch.m_arrays;
+  return commit_batch(batch, m_variable_count, "COPT_AddCols", [&](const char* const* names) {
+    return table().COPT_AddCols(m_problem.get(), static_cast<int>(batch.m_ids.count), nullptr, nullptr, nullptr,
+                                nullptr, nullptr, arrays.types.get(), arrays.lower, arrays.upper, names);
+  });
+}
+
+Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColumns& columns) {
+  auto prepared = prepare_variables(n, columns);
+  BRENLOX_PASS_UP_IF_FAILED(prepared);
+  return commit(std::move(*prepared));
 }
 
 }  // namespace brenlox_copt::backend

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <variant>
@@ -13,23 +12,13 @@
 #include "backend/error.hpp"
 #include "backend/library.hpp"
 #include "backend/native_handle.hpp"
+#include "backend/prepared_batch.hpp"
 #include "backend/text.hpp"
 
 namespace brenlox_copt::backend {
 
 /// The solver's infinity: every variable and row bound is clamped into [-kSolverInfinity, kSolverInfinity].
 inline constexpr double kSolverInfinity = 1e30;
-
-/// Consecutive ids handed out by one batch: first, first + 1, ..., first + count - 1.
-struct IdRange {
-  std::uint64_t first = 0;
-  std::uint64_t count = 0;
-};
-
-/// Called once a batch has passed every check, just before its native call, with the ids it is about to hand out:
-/// the caller makes there whatever it reports them with, and returns false when it cannot (having recorded why
-/// itself), which stops the batch with nothing changed.
-using BeforeAdding = std::function<bool(IdRange)>;
 
 /// The optional per-variable lists of one add_variables call; each present list must have exactly n entries.
 struct VariableColumns {
@@ -68,9 +57,8 @@ struct ConstraintSet {
 
 /// n constraints in compressed-row form. Row k's terms are entries row_starts[k] to row_starts[k + 1] - 1 of the
 /// parallel `variables` and `coefficients`; row_starts has n + 1 entries (none for an empty batch), starts at 0 and
-/// ends at the number of terms. n is the number of constants. `variables`, `row_starts`, `constants` and `sets` are
-/// read into the batch's own arrays before BeforeAdding runs, so the caller may free them there; `coefficients` and
-/// `names` are read until the native call returns.
+/// ends at the number of terms. n is the number of constants. Preparing reads `variables`, `row_starts`, `constants`
+/// and `sets` into arrays of its own; `coefficients` and `names` are borrowed by the prepared batch (PreparedRows).
 struct ConstraintBatch {
   std::span<const std::uint64_t> variables;
   std::span<const double> coefficients;
@@ -97,10 +85,9 @@ struct OptimizerAttribute {
 /// A setting's value: Bool, Int or Float.
 using AttributeValue = std::variant<bool, std::int64_t, double>;
 
-struct BatchNaming;
-
 /// The backend record of one model: a native problem in a shared environment, what was added to it, and the results
-/// of the last solve that found a solution. Every edit validates all of its input before anything changes.
+/// of the last solve that found a solution. Every edit validates all of its input before anything changes: a batch
+/// is first prepared (every check, every array the solver takes), then committed (the one native call).
 class BackendModel {
  public:
   /// Creates the native problem under the environment's lock; the model takes over `environment`.
@@ -115,15 +102,30 @@ class BackendModel {
   [[nodiscard]] std::uint64_t variable_count() const noexcept { return m_variable_count; }
   [[nodiscard]] std::uint64_t constraint_count() const noexcept { return m_constraint_count; }
 
-  /// Appends n columns; absent lists mean names "x{id}", type 'C', lower bound 0 and upper bound infinity.
-  [[nodiscard]] Result<IdRange> add_variables(std::uint64_t n, const VariableColumns& columns = {},
-                                              const BeforeAdding& before_adding = {});
-  /// Appends the batch's rows in one native call; absent names mean "c{id}".
-  [[nodiscard]] Result<IdRange> add_constraints(const ConstraintBatch& batch, const BeforeAdding& before_adding = {});
+  /// Checks n new columns and builds their arrays; absent lists mean names "x{id}", type 'C', lower bound 0 and
+  /// upper bound infinity. Given bounds are clamped in place.
+  [[nodiscard]] Result<PreparedColumns> prepare_variables(std::uint64_t n, const VariableColumns& columns = {}) const;
+  /// Checks the batch's rows and builds their arrays; absent names mean "c{id}".
+  [[nodiscard]] Result<PreparedRows> prepare_constraints(const ConstraintBatch& batch) const;
+  /// A batch of one row; `name`'s bytes, like `function.coefficients`, are borrowed until the commit.
+  [[nodiscard]] Result<PreparedRows> prepare_constraint(const ScalarFunction& function, ConstraintSet set,
+                                                        std::optional<TerminatedText> name = std::nullopt) const;
+  /// Adds the prepared columns in one native call (none for an empty batch) and returns their ids; a nonempty batch
+  /// the solver took drops the last results. A batch of another model, or one whose ids were taken since it was
+  /// prepared, fails with BackendState.
+  [[nodiscard]] Result<IdRange> commit(PreparedColumns batch);
+  /// The same for prepared rows.
+  [[nodiscard]] Result<IdRange> commit(PreparedRows batch);
+
+  /// prepare_variables, then commit.
+  [[nodiscard]] Result<IdRange> add_variables(std::uint64_t n, const VariableColumns& columns = {});
+  /// prepare_constraints, then commit.
+  [[nodiscard]] Result<IdRange> add_constraints(const ConstraintBatch& batch);
+  /// prepare_constraint, then commit; the one new id.
   [[nodiscard]] Result<std::uint64_t> add_constraint(const ScalarFunction& function, ConstraintSet set,
-                                                     std::optional<TerminatedText> name = std::nullopt,
-                                                     const BeforeAdding& before_adding = {});
-  /// Replaces the whole objective: every coefficient, the constant and the sense.
+                                                     std::optional<TerminatedText> name = std::nullopt);
+  /// Replaces the whole objective: every coefficient, the constant and the sense. The cached results are cleared as
+  /// soon as the problem has taken a part, even when a later part fails.
   [[nodiscard]] Status set_objective(const ObjectiveFunction& function, ObjectiveSense sense);
 
   [[nodiscard]] Status set_optimizer_attr(const OptimizerAttribute& attribute, AttributeValue value);
@@ -138,13 +140,11 @@ class BackendModel {
   BackendModel(EnvironmentShare environment, LibraryShare library, ProblemHandle problem) noexcept;
 
   [[nodiscard]] const FunctionTable& table() const noexcept { return m_library->table(); }
-  /// Runs the caller's BeforeAdding, if any; its refusal becomes the batch's error.
-  [[nodiscard]] static Status ready_to_add(const BeforeAdding& before_adding, IdRange ids);
-  /// The end both batch methods share: the batch's names, the caller's BeforeAdding, then for a batch of any size
-  /// the one native call, which `add` makes given the name pointers; a batch the solver took drops the last results.
+  /// What both commits share: the batch must be this model's and still next (its first id `count`); then the
+  /// native call `add()` for a nonempty batch, and on success `count` grows and the last results go.
   template <class NativeAdd>
-  [[nodiscard]] Status add_batch(const BatchNaming& naming, IdRange ids, const BeforeAdding& before_adding,
-                                 const char* operation, NativeAdd&& add);
+  [[nodiscard]] Result<IdRange> commit_batch(const PreparedBatch& batch, std::uint64_t& count, const char* operation,
+                                             NativeAdd&& add);
   void clear_results() noexcept;
 
   EnvironmentShare m_environment;

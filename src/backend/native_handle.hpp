@@ -1,8 +1,12 @@
-// native_handle.hpp: sole ownership of one solver handle (configuration, environment or problem).
+// native_handle.hpp: sole ownership of one solver handle (configuration, environment or problem), and the check
+// every creator's result goes through.
 #pragma once
 
+#include <string>
+#include <string_view>
 #include <utility>
 
+#include "backend/error.hpp"
 #include "backend/function_table.hpp"
 
 namespace brenlox_copt::backend {
@@ -40,5 +44,33 @@ class NativeHandle {
 using ConfigHandle = NativeHandle<copt_env_config, &FunctionTable::COPT_DeleteEnvConfig>;
 using EnvHandle = NativeHandle<copt_env, &FunctionTable::COPT_DeleteEnv>;
 using ProblemHandle = NativeHandle<copt_prob, &FunctionTable::COPT_DeleteProb>;
+
+/// When a handle that a failing creator returned anyway is deleted: before the message lookup (configurations and
+/// problems), or after it (environments, whose failure the library may describe from the environment it made). Each
+/// creator's order is part of its contract with the library, so the caller names it.
+enum class DeleteFailed { BeforeLookup, AfterLookup };
+
+/// The one check of a creator's result: the handle it owns for status 0 with a handle; otherwise the native call
+/// check's error for `operation`, or BackendState "{operation} succeeded without returning {what}" for a null handle.
+/// A handle returned with a failure is gone by the time this returns, in the order `when` says.
+template <class Handle, auto Deleter>
+[[nodiscard]] Result<NativeHandle<Handle, Deleter>> check_created(const FunctionTable& table, int status,
+                                                                  NativeHandle<Handle, Deleter> handle,
+                                                                  const char* operation, std::string_view what,
+                                                                  DeleteFailed when) {
+  if (status != 0) {
+    if (when == DeleteFailed::BeforeLookup) {
+      handle.reset();
+    }
+    BackendError error = native_call_error(table, status, operation);
+    handle.reset();
+    return std::unexpected(std::move(error));
+  }
+  if (!handle) {
+    return std::unexpected(
+        BackendError::backend_state(std::string(operation) + " succeeded without returning " + std::string(what)));
+  }
+  return handle;
+}
 
 }  // namespace brenlox_copt::backend

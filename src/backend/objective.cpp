@@ -23,12 +23,12 @@ Status BackendModel::set_objective(const ObjectiveFunction& function, ObjectiveS
     if (term.variable >= m_variable_count) {
       return std::unexpected(BackendError::invalid_variable_index(term.variable));
     }
-    if (auto checked = require_finite(term.coefficient, "objective coefficient"); !checked) {
+    if (auto checked = check_finite_inline(term.coefficient, "objective coefficient"); !checked) {
       return checked;
     }
     double& entry = objective[static_cast<std::size_t>(term.variable)];
     entry += term.coefficient;
-    if (auto checked = require_finite(entry, "summed objective coefficient"); !checked) {
+    if (auto checked = check_finite_inline(entry, "summed objective coefficient"); !checked) {
       return checked;
     }
   }
@@ -49,18 +49,20 @@ Status BackendModel::set_objective(const ObjectiveFunction& function, ObjectiveS
     if (auto checked = check_call(solver, status, "COPT_SetColObj"); !checked) {
       return checked;
     }
+    // A failure from here on leaves the parts already sent in the problem (none of the calls is undone), so the last
+    // solve's results no longer describe it whatever follows.
+    clear_results();
   }
-  // A failure from here on leaves the parts already sent in the problem; none of the calls is undone.
   if (auto checked = check_call(solver, solver.COPT_SetObjConst(problem, function.constant), "COPT_SetObjConst");
       !checked) {
     return checked;
   }
+  clear_results();
   const int native_sense = sense == ObjectiveSense::Maximize ? -1 : 1;
   if (auto checked = check_call(solver, solver.COPT_SetObjSense(problem, native_sense), "COPT_SetObjSense");
       !checked) {
     return checked;
   }
-  clear_results();
   return {};
 }
 

@@ -2,7 +2,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -34,9 +33,7 @@ namespace {
 /// A solver parameter by name: which names exist and what kind each takes is for the solver to say.
 [[nodiscard]] Status set_raw(const FunctionTable& table, copt_prob* problem, TerminatedText name,
                              AttributeValue value) {
-  if (name.view().find('\0') != std::string_view::npos) {
-    return std::unexpected(BackendError::invalid_input("raw COPT parameter name contains an embedded NUL byte"));
-  }
+  BRENLOX_PASS_UP_IF_FAILED(check_no_nul(name.view(), "raw COPT parameter name", BackendError::invalid_input));
   if (const std::int64_t* integer = std::get_if<std::int64_t>(&value)) {
     if (*integer < std::numeric_limits<std::int32_t>::min() || *integer > std::numeric_limits<std::int32_t>::max()) {
       return std::unexpected(BackendError::invalid_input("raw COPT integer parameter exceeds c_int range"));
@@ -45,9 +42,7 @@ namespace {
                       "COPT_SetIntParam(Raw)");
   }
   if (const double* real = std::get_if<double>(&value)) {
-    if (auto checked = check_finite(*real, "raw COPT floating-point parameter"); !checked) {
-      return checked;
-    }
+    BRENLOX_PASS_UP_IF_FAILED(check_finite(*real, "raw COPT floating-point parameter"));
     return check_call(table, table.COPT_SetDblParam(problem, name.c_str(), *real), "COPT_SetDblParam(Raw)");
   }
   return check_call(table, table.COPT_SetIntParam(problem, name.c_str(), std::get<bool>(value) ? 1 : 0),
@@ -57,9 +52,7 @@ namespace {
 [[nodiscard]] Result<int> int_attribute(const FunctionTable& table, copt_prob* problem, const char* name,
                                         const char* operation) {
   int value = 0;
-  if (auto checked = check_call(table, table.COPT_GetIntAttr(problem, name, &value), operation); !checked) {
-    return pass_up(checked);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(check_call(table, table.COPT_GetIntAttr(problem, name, &value), operation));
   return value;
 }
 
@@ -106,41 +99,28 @@ Result<std::uint32_t> BackendModel::optimize() {
   clear_results();
   const FunctionTable& solver = table();
   copt_prob* problem = m_problem.get();
-  if (auto solved = check_call(solver, solver.COPT_Solve(problem), "COPT_Solve"); !solved) {
-    return pass_up(solved);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(check_call(solver, solver.COPT_Solve(problem), "COPT_Solve"));
   auto status = int_attribute(solver, problem, "Status", "COPT_GetIntAttr(Status)");
-  if (!status) {
-    return pass_up(status);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(status);
   auto has_solution = int_attribute(solver, problem, "HasSol", "COPT_GetIntAttr(HasSol)");
-  if (!has_solution) {
-    return pass_up(has_solution);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(has_solution);
   const std::uint32_t code = result_code(*status, *has_solution != 0);
   if (*has_solution == 0) {
     return code;
   }
 
   auto is_mip = int_attribute(solver, problem, "IsMIP", "COPT_GetIntAttr(IsMIP)");
-  if (!is_mip) {
-    return pass_up(is_mip);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(is_mip);
   std::vector<double> solution(static_cast<std::size_t>(m_variable_count));
   if (!solution.empty()) {
     const bool mip = *is_mip != 0;
     const int read = mip ? solver.COPT_GetSolution(problem, solution.data())
                          : solver.COPT_GetLpSolution(problem, solution.data(), nullptr, nullptr, nullptr);
-    if (auto checked = check_call(solver, read, mip ? "COPT_GetSolution" : "COPT_GetLpSolution"); !checked) {
-      return pass_up(checked);
-    }
+    BRENLOX_PASS_UP_IF_FAILED(check_call(solver, read, mip ? "COPT_GetSolution" : "COPT_GetLpSolution"));
   }
   double objective_value = 0.0;
-  if (auto checked = check_call(solver, solver.COPT_GetDblAttr(problem, "ObjVal", &objective_value),
-                                "COPT_GetDblAttr(ObjVal)");
-      !checked) {
-    return pass_up(checked);
-  }
+  BRENLOX_PASS_UP_IF_FAILED(
+      check_call(solver, solver.COPT_GetDblAttr(problem, "ObjVal", &objective_value), "COPT_GetDblAttr(ObjVal)"));
   // Both results are stored together, and only once every read succeeded.
   m_solution = std::move(solution);
   m_objective_value = objective_value;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "backend/number_text.hpp"
+#include "python/kinds.hpp"
 #include "python/type_name.hpp"
 
 namespace brenlox_copt::python {
@@ -15,30 +16,50 @@ bool is_numpy_bool(PyObject* object) noexcept {
   return type_is_named(Py_TYPE(object), "numpy", "bool_") || type_is_named(Py_TYPE(object), "numpy", "bool");
 }
 
-/// The attribute rule without its error: nullopt, with no Python error left set, when no try converts.
-std::optional<AttributeValueArg::Value> read_scalar(PyObject* object) noexcept {
-  if (PyBool_Check(object)) {
-    return object == Py_True;
+/// After a failed try: whether its error only says that the try does not apply (TypeError) or that the value is out
+/// of its range (OverflowError), and is then cleared. Any other error, such as a KeyboardInterrupt raised in
+/// __index__, is left set.
+bool try_passed_over() noexcept {
+  if (PyErr_ExceptionMatches(PyExc_TypeError) == 0 && PyErr_ExceptionMatches(PyExc_OverflowError) == 0) {
+    return false;
   }
-  // The error of each failed try is dropped: the caller reports its own TypeError.
+  PyErr_Clear();
+  return true;
+}
+
+/// The attribute rule: `out` is the first try that converts, or nullopt (no error set) when none does. False, with
+/// the error set, when a try fails with an error other than a refusal.
+bool read_scalar(PyObject* object, std::optional<AttributeValueArg::Value>& out) noexcept {
+  out.reset();
+  if (PyBool_Check(object)) {
+    out = object == Py_True;
+    return true;
+  }
+  // A refusal ends only its own try: the caller reports its own TypeError when every try is refused.
   if (!PyLong_CheckExact(object) && !PyFloat_CheckExact(object) && is_numpy_bool(object)) {
     const int truth = PyObject_IsTrue(object);
     if (truth >= 0) {
-      return truth == 1;
+      out = truth == 1;
+      return true;
     }
-    PyErr_Clear();
+    if (!try_passed_over()) {
+      return false;
+    }
   }
   const long long integer = PyLong_AsLongLong(object);
   if (integer != -1 || PyErr_Occurred() == nullptr) {
-    return static_cast<std::int64_t>(integer);
+    out = static_cast<std::int64_t>(integer);
+    return true;
   }
-  PyErr_Clear();
+  if (!try_passed_over()) {
+    return false;
+  }
   const double number = PyFloat_AsDouble(object);
   if (number != -1.0 || PyErr_Occurred() == nullptr) {
-    return number;
+    out = number;
+    return true;
   }
-  PyErr_Clear();
-  return std::nullopt;
+  return try_passed_over();
 }
 
 struct ScalarText {
@@ -50,7 +71,11 @@ struct ScalarText {
 }  // namespace
 
 bool AttributeValueArg::convert(PyObject* object, Value& out) noexcept {
-  if (auto value = read_scalar(object)) {
+  std::optional<Value> value;
+  if (!read_scalar(object, value)) {
+    return false;
+  }
+  if (value) {
     out = *value;
     return true;
   }
@@ -60,13 +85,19 @@ bool AttributeValueArg::convert(PyObject* object, Value& out) noexcept {
 
 bool ConfigValueArg::convert(PyObject* object, Value& out) {
   if (PyUnicode_Check(object)) {
-    Py_ssize_t size = 0;
-    if (const char* data = PyUnicode_AsUTF8AndSize(object, &size)) {
-      out.assign(data, static_cast<std::size_t>(size));
-      return true;
+    // Read as every text argument is, so that a str that cannot be encoded gets the same encoding error.
+    Utf8Text text;
+    if (!Text::convert(object, text)) {
+      return false;
     }
-    PyErr_Clear();
-  } else if (auto value = read_scalar(object)) {
+    out.assign(text.view());
+    return true;
+  }
+  std::optional<AttributeValueArg::Value> value;
+  if (!read_scalar(object, value)) {
+    return false;
+  }
+  if (value) {
     out = std::visit(ScalarText{}, *value);
     return true;
   }

@@ -12,7 +12,8 @@ namespace brenlox_copt::python {
 
 /// The first of these that converts wins: a bool (Python's, or a NumPy boolean scalar read through __bool__), an
 /// integer within the signed 64-bit range (__index__ included), anything PyFloat_AsDouble accepts. Otherwise
-/// TypeError "COPT parameter value must be bool, int, or float", without the argument note.
+/// TypeError "COPT parameter value must be bool, int, or float", without the argument note. A try that fails with
+/// anything but TypeError or OverflowError (a KeyboardInterrupt in __index__, say) fails the conversion with that.
 struct AttributeValueArg {
   using Value = std::variant<bool, std::int64_t, double>;
   static constexpr bool kNoted = false;
@@ -20,9 +21,9 @@ struct AttributeValueArg {
 };
 
 /// A client configuration value as the text the library takes: a str unchanged, else the value of the attribute
-/// rule written out ("1"/"0" for bools, decimal integers, shortest round-trip decimals). Otherwise (an unencodable
-/// str included) TypeError "COPT environment configuration value must be str, bool, int, or float", without the
-/// argument note.
+/// rule written out ("1"/"0" for bools, decimal integers, shortest round-trip decimals). A str that cannot be encoded:
+/// the interpreter's UnicodeEncodeError. Otherwise TypeError "COPT environment configuration value must be str, bool,
+/// int, or float". Neither gets the argument note.
 struct ConfigValueArg {
   using Value = std::string;
   static constexpr bool kNoted = false;

@@ -60,7 +60,7 @@ std::optional<ConstraintRows> ConstraintRows::of(Rows<std::uint64_t> fs_vars, Ro
   }
   // Equal row lengths make both flat value arrays share fs_vars' offsets, so the coefficients keep only their values;
   // the senses and right-hand sides go when this returns.
-  return ConstraintRows(std::move(fs_vars), std::move(fs_coeffs).release_values(), std::move(fs_consts),
+  return ConstraintRows(std::move(fs_vars), std::move(fs_coeffs).take_values(), std::move(fs_consts),
                         std::move(*sets), names);
 }
 
@@ -77,8 +77,8 @@ backend::ConstraintBatch ConstraintRows::batch() const noexcept {
   return {m_variables.values(), m_coefficients, m_variables.offsets(), m_constants, m_sets, m_names};
 }
 
-void ConstraintRows::release() noexcept {
-  (void)std::move(m_variables).release_values();
+void ConstraintRows::drop_prepared_inputs() noexcept {
+  (void)std::move(m_variables).take_values();
   std::vector<double>().swap(m_constants);
   std::vector<backend::ConstraintSet>().swap(m_sets);
 }

@@ -13,8 +13,8 @@
 namespace brenlox_copt::python {
 
 /// The rows of one add_constraints call. What the backend never reads (the coefficients' row offsets, the senses and
-/// right-hand sides once they are sets) is given back before it builds its arrays, and what it has read into them
-/// by the time it asks for the answer, so the call's peak memory stays that of the arrays.
+/// right-hand sides once they are sets) is freed before the batch is prepared, and what the prepared batch has
+/// copied is freed before the commit, so the call's peak memory stays that of the solver's arrays.
 class ConstraintRows {
  public:
   /// Checks, with ValueError at the first failure: every per-row argument's length against the number of rows, in
@@ -24,10 +24,10 @@ class ConstraintRows {
                                                         std::vector<double> rhss,
                                                         std::optional<std::span<const backend::TerminatedText>> names);
 
-  /// The batch as the backend reads it, valid while this object lives and until release().
+  /// The batch as the backend prepares it, valid while this object lives and until drop_prepared_inputs().
   [[nodiscard]] backend::ConstraintBatch batch() const noexcept;
-  /// Gives back what the backend has copied (all but the coefficients, which the native call reads as they are).
-  void release() noexcept;
+  /// Frees what a prepared batch has copied: all but the coefficients, which its commit reads as they are.
+  void drop_prepared_inputs() noexcept;
 
  private:
   ConstraintRows(Rows<std::uint64_t> variables, std::vector<double> coefficients, std::vector<double> constants,

@@ -53,16 +53,16 @@ Borrow::Borrow(Borrow&& other) noexcept
 
 Borrow& Borrow::operator=(Borrow&& other) noexcept {
   if (this != &other) {
-    release();
+    give_back();
     m_flag = std::exchange(other.m_flag, nullptr);
     m_kind = other.m_kind;
   }
   return *this;
 }
 
-Borrow::~Borrow() { release(); }
+Borrow::~Borrow() { give_back(); }
 
-void Borrow::release() noexcept {
+void Borrow::give_back() noexcept {
   if (m_flag == nullptr) {
     return;
   }

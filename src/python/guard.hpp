@@ -51,7 +51,7 @@ class Borrow {
 
  private:
   Borrow(BorrowFlag* flag, BorrowKind kind) noexcept : m_flag(flag), m_kind(kind) {}
-  void release() noexcept;
+  void give_back() noexcept;
 
   BorrowFlag* m_flag = nullptr;
   BorrowKind m_kind = BorrowKind::Shared;

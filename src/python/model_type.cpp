@@ -61,9 +61,7 @@ PyObject* Model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) n
          std::optional<double> ub) -> PyObject* {
         const std::optional<backend::TerminatedText> name_text = terminated(name);
         const backend::VariableColumns columns{one_entry(name_text), one_entry(vtype), one_entry(lb), one_entry(ub)};
-        return add_and_answer(
-            [&](const backend::BeforeAdding& before_adding) { return model.add_variables(1, columns, before_adding); },
-            first_id);
+        return commit_and_answer(model, model.prepare_variables(1, columns), first_id);
       });
 }
 
@@ -81,9 +79,7 @@ PyObject* Model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) 
          std::optional<std::vector<double>> ubs) -> PyObject* {
         const backend::VariableColumns columns{all_entries(names), all_entries(vtypes), all_entries(lbs),
                                                all_entries(ubs)};
-        return add_and_answer(
-            [&](const backend::BeforeAdding& before_adding) { return model.add_variables(n, columns, before_adding); },
-            id_list);
+        return commit_and_answer(model, model.prepare_variables(n, columns), id_list);
       });
 }
 
@@ -105,11 +101,8 @@ PyObject* Model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs)
         if (!set) {
           return nullptr;
         }
-        return add_and_answer(
-            [&](const backend::BeforeAdding& before_adding) {
-              return model.add_constraint({vars, coeffs, constant}, *set, terminated(name), before_adding);
-            },
-            first_id);
+        return commit_and_answer(model, model.prepare_constraint({vars, coeffs, constant}, *set, terminated(name)),
+                                 first_id);
       });
 }
 
@@ -131,12 +124,10 @@ PyObject* Model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs
         if (!rows) {
           return nullptr;
         }
-        return add_and_answer(
-            [&](const backend::BeforeAdding& before_adding) { return model.add_constraints(rows->batch(), before_adding); },
-            [&](backend::IdRange ids) {
-              rows->release();
-              return id_list(ids);
-            });
+        auto prepared = model.prepare_constraints(rows->batch());
+        // Whether it passed or not, nothing but the coefficients and names is read from here on.
+        rows->drop_prepared_inputs();
+        return commit_and_answer(model, std::move(prepared), id_list);
       });
 }
 
@@ -247,11 +238,8 @@ PyType_Slot Model_slots[] = {
 // "builtins." is a compatibility text: the __module__ callers already know the class by, not where it lives.
 PyType_Spec Model_spec = {"builtins.Model", sizeof(Instance<ModelClass>), 0, Py_TPFLAGS_DEFAULT, Model_slots};
 
-// Created once and kept for the process (see cached_type).
-PyObject* g_model_type = nullptr;
-
 }  // namespace
 
-PyTypeObject* ModelClass::type() noexcept { return cached_type(g_model_type, Model_spec); }
+PyTypeObject* ModelClass::type() noexcept { return class_type(TypeId::Model, Model_spec); }
 
 }  // namespace brenlox_copt::python

@@ -71,23 +71,21 @@ template <class Optional>
 /// The first id of the range as an int.
 [[nodiscard]] PyObject* first_id(backend::IdRange ids) noexcept;
 
-/// Runs `add(before_adding)`, a backend edit, and returns what `make(ids)` (a new reference, or null with an error
-/// set) made of the ids it hands out. The answer is made after every check and before the native call, so that
-/// running out of memory for it leaves the model as it was; a failed edit raises the backend's error.
-template <class Add, class Make>
-[[nodiscard]] PyObject* add_and_answer(Add&& add, Make&& make) {
-  Ref answer;
-  const backend::BeforeAdding before_adding = [&](backend::IdRange ids) {
-    answer = Ref::steal(make(ids));
-    return static_cast<bool>(answer);
-  };
-  auto added = add(before_adding);
-  if (!added) {
-    // Set only when making the answer failed: no Python code runs during a backend edit.
-    if (PyErr_Occurred() != nullptr) {
-      return nullptr;
-    }
-    return raise_backend_error(std::move(added.error()));
+/// The end of every adding method: makes `make(ids)` (a new reference, or null with an error set) of the prepared
+/// batch's ids, then commits it and answers with what was made. The answer is made before the native call, so that
+/// running out of memory for it leaves the model as it was; a refused batch raises the backend's error.
+template <class Prepared, class Make>
+[[nodiscard]] PyObject* commit_and_answer(backend::BackendModel& model, backend::Result<Prepared> prepared,
+                                          Make&& make) {
+  if (!prepared) {
+    return raise_backend_error(std::move(prepared.error()));
+  }
+  Ref answer = Ref::steal(make(prepared->ids()));
+  if (!answer) {
+    return nullptr;
+  }
+  if (auto committed = model.commit(std::move(*prepared)); !committed) {
+    return raise_backend_error(std::move(committed.error()));
   }
   return answer.release();
 }

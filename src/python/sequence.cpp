@@ -20,14 +20,15 @@ bool accepts_as_sequence(PyObject* object) noexcept {
   return true;
 }
 
-/// The length PyObject_Size reports, or 0 (error cleared) when it reports none.
-std::size_t size_hint(PyObject* object) noexcept {
+/// The length PyObject_Size reports, or 0 when the object has none (its TypeError cleared, as Python's own length hint
+/// does); -1 with the error set for any other failure, such as a KeyboardInterrupt raised in __len__.
+Py_ssize_t size_hint(PyObject* object) noexcept {
   const Py_ssize_t size = PyObject_Size(object);
-  if (size < 0) {
+  if (size < 0 && PyErr_ExceptionMatches(PyExc_TypeError) != 0) {
     PyErr_Clear();
     return 0;
   }
-  return static_cast<std::size_t>(size);
+  return size;
 }
 
 /// The length of an exact list or tuple; 0 for anything else.
@@ -47,13 +48,18 @@ bool walk_iteration(PyObject* object, const SinkRef& sink) {
   if (!accepts_as_sequence(object)) {
     return false;
   }
-  sink.reserve(size_hint(object));
+  const Py_ssize_t size = size_hint(object);
+  if (size < 0) {
+    return false;
+  }
+  sink.reserve(static_cast<std::size_t>(size));
   const Ref iterator = Ref::steal(PyObject_GetIter(object));
   if (!iterator) {
     return false;
   }
-  while (const Ref item = Ref::steal(PyIter_Next(iterator.get()))) {
-    if (!sink.append(item.get())) {
+  // An iteration need not end (range(2**40) takes all memory first), so it is counted to let Ctrl-C stop it.
+  for (std::size_t walked = 0; const Ref item = Ref::steal(PyIter_Next(iterator.get())); ++walked) {
+    if (!sink.append(item.get()) || !poll_signals(walked, walked + 1)) {
       return false;
     }
   }

@@ -16,6 +16,7 @@
 #include "python/kinds.hpp"
 #include "python/ref.hpp"
 #include "python/reserve.hpp"
+#include "python/signal_poll.hpp"
 
 // The per-item steps of a sequence walk must be inlined into its loop, and the walks themselves into the row loop of a
 // sequence of sequences: a call per item or per short row costs as much as the conversion itself.
@@ -61,7 +62,7 @@ class Rows {
   [[nodiscard]] std::span<const T> values() const noexcept { return m_values; }
   [[nodiscard]] std::span<const std::size_t> offsets() const noexcept { return m_offsets; }
   /// Takes the flat values out and gives the offsets' memory back at once; only destruction may follow.
-  [[nodiscard]] std::vector<T> release_values() && noexcept {
+  [[nodiscard]] std::vector<T> take_values() && noexcept {
     std::vector<std::size_t>().swap(m_offsets);
     return std::move(m_values);
   }
@@ -120,8 +121,9 @@ bool walk_iteration(PyObject* object, const SinkRef& sink);
 bool append_held(PyObject* item, const SinkRef& sink);
 
 /// Calls `sink.reserve(length)` once and then `sink.append(item)` for every item in iteration order, stopping at the
-/// first failure; Item is the items' kind. Exact lists and tuples are read directly; a list is re-measured after every
-/// item whose conversion may have run Python code, so a list changed meanwhile is walked exactly as its iterator would.
+/// first failure or at a signal handler's exception; Item is the items' kind. Exact lists and tuples are read directly;
+/// a list is re-measured after every item whose conversion may have run Python code, so a list changed meanwhile is
+/// walked exactly as its iterator would.
 template <class Item, class Sink>
 BRENLOX_INLINE_STEP inline bool walk_sequence(PyObject* object, Sink& sink) {
   const bool is_list = PyList_CheckExact(object);
@@ -133,6 +135,16 @@ BRENLOX_INLINE_STEP inline bool walk_sequence(PyObject* object, Sink& sink) {
   Py_ssize_t length = measure(object);
   reserve_hint([&](std::size_t count) { sink.reserve(count); }, static_cast<std::size_t>(length));
   for (Py_ssize_t index = 0; index < length; ++index) {
+    if (signal_check_due(static_cast<std::size_t>(index), static_cast<std::size_t>(index) + 1)) {
+      if (PyErr_CheckSignals() != 0) {
+        return false;
+      }
+      // The handlers may have changed the list.
+      length = measure(object);
+      if (index >= length) {
+        break;
+      }
+    }
     PyObject* item = item_at(object, index);
     if constexpr (kHasPlainItems<Item>) {
       if (Item::is_plain(item)) {
@@ -226,11 +238,13 @@ struct AppendRows {
 
   void reserve(std::size_t rows) { out.reserve_rows(rows); }
   BRENLOX_INLINE_STEP bool append(PyObject* row) {
+    const std::size_t before = out.values().size();
     if (!walk_values<Item>(row, out.open_row())) {
       return false;
     }
     out.end_row();
-    return true;
+    // Rows too short for their own walk to reach a check count towards one by their values.
+    return poll_signals(before, out.values().size());
   }
 };
 

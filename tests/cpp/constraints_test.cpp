@@ -320,45 +320,47 @@ TEST_CASE("a batch of more rows, or a row of more terms, than a c_int counts is 
 }
 #endif
 
-TEST_CASE("the caller's hook sees the ids after every check and before the call; its refusal changes nothing") {
+TEST_CASE("a prepared batch knows its ids before the call and changes nothing until its commit") {
   RecordingSolver solver;
   BackendModel model = new_model(solver, 2);
   solve_to_cached_results(model, solver);
   Rows rows;
   rows.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0}).row({1}, {2.0}, 0.0, {Kind::GreaterThan, 0.0});
-  std::vector<IdRange> seen;
-  const auto refuse = [&](IdRange ids) {
-    seen.push_back(ids);
-    return false;
-  };
-  SUBCASE("a batch") {
-    CHECK(error_text(model.add_constraints(rows.batch(), refuse)) ==
-          "Backend state error: the caller stopped the batch before it was added");
-    REQUIRE(seen.size() == 1);
-    CHECK(seen[0].count == 2);
+  const std::vector<std::uint64_t> variables{1};
+  const std::vector<double> coefficients{1.0};
+  SUBCASE("a batch, prepared and dropped") {
+    auto prepared = model.prepare_constraints(rows.batch());
+    REQUIRE(prepared.has_value());
+    CHECK(prepared->ids().first == 0);
+    CHECK(prepared->ids().count == 2);
   }
-  SUBCASE("one constraint") {
-    const std::vector<std::uint64_t> variables{1};
-    const std::vector<double> coefficients{1.0};
-    CHECK_FALSE(model.add_constraint({variables, coefficients, 0.0}, {Kind::EqualTo, 1.0}, std::nullopt, refuse));
-    REQUIRE(seen.size() == 1);
-    CHECK(seen[0].count == 1);
+  SUBCASE("one constraint, prepared and dropped") {
+    auto prepared = model.prepare_constraint({variables, coefficients, 0.0}, {Kind::EqualTo, 1.0});
+    REQUIRE(prepared.has_value());
+    CHECK(prepared->ids().count == 1);
   }
-  SUBCASE("a refused batch never reaches the hook") {
-    Rows refused = rows;
-    refused.row({7}, {1.0}, 0.0, {Kind::LessThan, 1.0});
-    CHECK(error_text(model.add_constraints(refused.batch(), refuse)) == "Invalid variable index: 7");
-    CHECK(seen.empty());
+  SUBCASE("a batch whose ids another batch took since, or of another model, is refused") {
+    auto first = model.prepare_constraints(rows.batch());
+    auto second = model.prepare_constraint({variables, coefficients, 0.0}, {Kind::EqualTo, 1.0});
+    REQUIRE(first.has_value());
+    REQUIRE(second.has_value());
+    BackendModel other = new_model(solver, 2);
+    CHECK(error_text(other.commit(std::move(*first))) ==
+          "Backend state error: the batch was prepared for another model or an earlier state");
+    REQUIRE(model.add_constraints(rows.batch()).has_value());
+    solver.added_rows.clear();
+    CHECK(error_text(model.commit(std::move(*second))) ==
+          "Backend state error: the batch was prepared for another model or an earlier state");
+    CHECK(model.constraint_count() == 2);
+    CHECK(other.constraint_count() == 0);
+    CHECK(solver.added_rows.empty());
+    return;
   }
   CHECK(solver.added_rows.empty());
   CHECK(model.constraint_count() == 0);
   CHECK(model.get_objective_value() == 7.0);
-  auto added = model.add_constraints(rows.batch(), [&](IdRange ids) {
-    seen.push_back(ids);
-    return true;
-  });
-  REQUIRE(added.has_value());
-  CHECK(seen.back().first == 0);
-  CHECK(added->first == 0);
+  auto committed = model.commit(model.prepare_constraints(rows.batch()).value());
+  REQUIRE(committed.has_value());
+  CHECK(committed->first == 0);
   CHECK(solver.added_rows.size() == 1);
 }

@@ -202,15 +202,15 @@ TEST_CASE("a refused batch of variables changes nothing") {
     result = model.add_variables(2, {.names = bad_names});
     expected = "Invalid name: variable name contains an embedded NUL byte";
   }
-  SUBCASE("the caller's hook, given the ids after every check, stops the batch") {
-    IdRange seen;
-    result = model.add_variables(2, {.upper_bounds = two}, [&](IdRange ids) {
-      seen = ids;
-      return false;
-    });
-    CHECK(seen.first == 2);
-    CHECK(seen.count == 2);
-    expected = "Backend state error: the caller stopped the batch before it was added";
+  SUBCASE("a batch that passed every check, committed to another model") {
+    auto prepared = model.prepare_variables(2, {.upper_bounds = two});
+    REQUIRE(prepared.has_value());
+    CHECK(prepared->ids().first == 2);
+    BackendModel other = new_model(solver, 2);
+    result = other.commit(std::move(*prepared));
+    CHECK(other.variable_count() == 2);
+    CHECK(solver.calls.empty());
+    expected = "Backend state error: the batch was prepared for another model or an earlier state";
   }
   SUBCASE("the solver refuses the columns") {
     solver.fail("COPT_AddCols", 9);

@@ -315,17 +315,19 @@ def set_objective(ref: Reference, fault: Fault | None, variables, coefficients, 
             vector[variable] += coefficient
             if not math.isfinite(vector[variable]):
                 raise invalid_input(f"summed objective coefficient must be finite, got {number_text(vector[variable])}")
-        # The three calls are not undone when a later one fails; the cached results then stay.
+        # The three calls are not undone when a later one fails; once the problem has taken a part, the cached
+        # results no longer describe it and go.
         calls = NativeCalls(fault)
         if vector:
             calls.make("COPT_SetColObj")
             for column, coefficient in zip(ref.columns, vector):
                 column.objective = coefficient
+            ref.clear_results()
         calls.make("COPT_SetObjConst")
         ref.constant = constant
+        ref.clear_results()
         calls.make("COPT_SetObjSense")
         ref.sense = -1 if sense == 1 else 1
-        ref.clear_results()
 
     return Step((["COPT_SetColObj"] if ref.columns else []) + ["COPT_SetObjConst", "COPT_SetObjSense"], predict)
 

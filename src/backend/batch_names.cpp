@@ -1,4 +1,6 @@
-// batch_support.cpp: the name arrays of variable and constraint batches.
+// batch_names.cpp: the name arrays of variable and constraint batches, given or generated.
+#include "backend/batch_names.hpp"
+
 #include "backend/batch_support.hpp"
 
 #include <algorithm>
@@ -89,9 +91,7 @@ Result<BatchNames> BatchNames::given(std::span<const TerminatedText> names, std:
   BatchNames result;
   result.m_pointers.reserve(names.size());
   for (const TerminatedText& name : names) {
-    if (auto checked = check_no_nul(name.view(), what); !checked) {
-      return pass_up(checked);
-    }
+    BRENLOX_PASS_UP_IF_FAILED(check_no_nul(name.view(), what));
     result.m_pointers.push_back(name.c_str());
   }
   return result;

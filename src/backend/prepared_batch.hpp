@@ -1,0 +1,82 @@
+// prepared_batch.hpp: batches of variables and constraints that passed every check, owned until their one native call.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <utility>
+
+#include "backend/batch_names.hpp"
+#include "backend/copt_api.h"
+
+namespace brenlox_copt::backend {
+
+/// Consecutive ids handed out by one batch: first, first + 1, ..., first + count - 1.
+struct IdRange {
+  std::uint64_t first = 0;
+  std::uint64_t count = 0;
+};
+
+class BackendModel;
+
+/// What every prepared batch carries: the ids it takes, its names and the problem it was prepared for. Move-only, so
+/// a batch is committed at most once; a batch the model has moved past since (its ids taken) is refused at commit.
+class PreparedBatch {
+ public:
+  [[nodiscard]] IdRange ids() const noexcept { return m_ids; }
+
+ protected:
+  PreparedBatch(const copt_prob* problem, IdRange ids, BatchNames names) noexcept
+      : m_problem(problem), m_ids(ids), m_names(std::move(names)) {}
+
+ private:
+  friend class BackendModel;
+
+  const copt_prob* m_problem;
+  IdRange m_ids;
+  BatchNames m_names;
+};
+
+/// Variables ready for COPT_AddCols. It owns its type bytes and any bounds that were absent; it borrows the given
+/// bounds (clamped in place by the checks) and the given names, which must outlive the commit.
+class PreparedColumns : public PreparedBatch {
+ private:
+  friend class BackendModel;
+
+  struct Arrays {
+    std::unique_ptr<char[]> types;
+    std::unique_ptr<double[]> own_lower;
+    std::unique_ptr<double[]> own_upper;
+    double* lower;
+    double* upper;
+  };
+  PreparedColumns(const copt_prob* problem, IdRange ids, BatchNames names, Arrays arrays) noexcept
+      : PreparedBatch(problem, ids, std::move(names)), m_arrays(std::move(arrays)) {}
+
+  Arrays m_arrays;
+};
+
+/// The solver's arrays of a constraint batch: each row's start, length and bounds, and every entry's column.
+struct RowArrays {
+  std::unique_ptr<std::int32_t[]> starts;
+  std::unique_ptr<std::int32_t[]> counts;
+  std::unique_ptr<std::int32_t[]> columns;
+  std::unique_ptr<double[]> lower;
+  std::unique_ptr<double[]> upper;
+};
+
+/// Constraints ready for COPT_AddRows. It owns the row arrays; it borrows the coefficients, which the solver reads as
+/// given, and the given names, which must outlive the commit. Everything else of the input may go once it exists.
+class PreparedRows : public PreparedBatch {
+ private:
+  friend class BackendModel;
+
+  PreparedRows(const copt_prob* problem, IdRange ids, BatchNames names, RowArrays rows,
+               std::span<const double> coefficients) noexcept
+      : PreparedBatch(problem, ids, std::move(names)), m_rows(std::move(rows)), m_coefficients(coefficients) {}
+
+  RowArrays m_rows;
+  std::span<const double> m_coefficients;
+};
+
+}  // namespace brenlox_copt::backend
