@@ -18,6 +18,7 @@ import json
 import math
 import os
 import platform
+import shlex
 import statistics
 import subprocess
 import sys
@@ -67,8 +68,11 @@ def run_case(arm: str, kind: str, size: int, repetitions: int) -> dict:
     """One case in a fresh process; its last line of output is its JSON result."""
     if arm in NATIVE_ARMS:
         home = standin_home()
-        command = [str(build_dir() / "benchmarks" / "build_problem"), kind, str(size), str(repetitions),
-                   str(home / "bin" / "copt.dll"), str(home / "bin" / "libcopt_standin_state.so"), *NATIVE_ARMS[arm]]
+        # A cross build's program runs under the emulator that runs the interpreter (scripts/aarch64-check.sh).
+        program = build_dir() / "benchmarks" / "build_problem"
+        command = [*shlex.split(os.environ.get("BRENLOX_EMULATOR", "")), str(program), kind, str(size),
+                   str(repetitions), str(home / "bin" / "copt.dll"), str(home / "bin" / "libcopt_standin_state.so"),
+                   *NATIVE_ARMS[arm]]
     else:
         command = [sys.executable, str(HERE / "case.py"), arm, kind, str(size), str(repetitions)]
     done = subprocess.run(command, capture_output=True, text=True, check=False)

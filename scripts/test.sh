@@ -1,15 +1,30 @@
 #!/usr/bin/env bash
 # Sets everything up, then runs every test: the C++ suites (ctest), the release wheel and sdist checks, the Windows
 # check under Wine, the leak check, a short run of each fuzz target, then the Python suites (pytest) against that wheel
-# on CPython 3.11, 3.12 and 3.13.
+# on CPython 3.11, 3.12 and 3.13. The aarch64 check under qemu (mostly one emulated core) runs beside all of that from
+# the start, into build/aarch64/check.log, printed at the end.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
 cd "$root"
+mkdir -p build/aarch64
+echo "test: the aarch64 check runs in the background (build/aarch64/check.log)"
+# In a session of its own, so that whatever ends this script early ends the check and all it started.
+setsid bash scripts/aarch64-check.sh >build/aarch64/check.log 2>&1 </dev/null &
+aarch64=$!
+trap 'kill -- -"$aarch64" 2>/dev/null || true' EXIT
 .venv/bin/ctest --test-dir build --output-on-failure
 bash scripts/check-wheel.sh
 bash scripts/check-sdist.sh
 bash scripts/windows-check.sh
 bash scripts/leak-check.sh
 bash scripts/fuzz.sh --smoke
-exec bash scripts/test-interpreters.sh "$@"
+status=0
+bash scripts/test-interpreters.sh "$@" || status=$?
+aarch64_status=0
+wait "$aarch64" || aarch64_status=$?
+trap - EXIT
+echo "test: the aarch64 check under qemu:"
+cat build/aarch64/check.log
+[ "$aarch64_status" -eq 0 ] || { echo "test: the aarch64 check failed ($aarch64_status)"; status=1; }
+exit "$status"

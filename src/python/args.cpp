@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "python/errors.hpp"
+
 namespace brenlox_copt::python {
 namespace {
 
@@ -21,11 +23,11 @@ void raise_too_many_positional(const BindingRule& rule, Py_ssize_t given) noexce
   const std::size_t required = required_count(rule);
   const char* verb = given == 1 ? "was" : "were";
   if (required == count) {
-    PyErr_Format(PyExc_TypeError, "%s takes %zu positional arguments but %zd %s given", rule.full_name, count, given,
-                 verb);
+    raise_formatted(PyExc_TypeError, "%s takes %zu positional arguments but %zd %s given", rule.full_name, count,
+                    given, verb);
   } else {
-    PyErr_Format(PyExc_TypeError, "%s takes from %zu to %zu positional arguments but %zd %s given", rule.full_name,
-                 required, count, given, verb);
+    raise_formatted(PyExc_TypeError, "%s takes from %zu to %zu positional arguments but %zd %s given", rule.full_name,
+                    required, count, given, verb);
   }
 }
 
@@ -44,17 +46,17 @@ bool bind_keywords(const BindingRule& rule, PyObject* kwargs, std::span<Ref> slo
   PyObject* value = nullptr;
   while (PyDict_Next(kwargs, &position, &name, &value) != 0) {
     if (!PyUnicode_Check(name)) {
-      PyErr_Format(PyExc_TypeError, "%s keywords must be strings", rule.full_name);
+      raise_formatted(PyExc_TypeError, "%s keywords must be strings", rule.full_name);
       return false;
     }
     const std::size_t index = find_parameter(rule, name);
     if (index == rule.parameters.size()) {
-      PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'", rule.full_name, name);
+      raise_formatted(PyExc_TypeError, "%s got an unexpected keyword argument '%U'", rule.full_name, name);
       return false;
     }
     if (slots[index]) {
-      PyErr_Format(PyExc_TypeError, "%s got multiple values for argument '%s'", rule.full_name,
-                   rule.parameters[index].name);
+      raise_formatted(PyExc_TypeError, "%s got multiple values for argument '%s'", rule.full_name,
+                      rule.parameters[index].name);
       return false;
     }
     slots[index] = Ref::borrow(value);
@@ -86,8 +88,8 @@ bool check_required(const BindingRule& rule, std::span<const Ref> slots) {
   if (missing.empty()) {
     return true;
   }
-  PyErr_Format(PyExc_TypeError, "%s missing %zu required positional %s: %s", rule.full_name, missing.size(),
-               missing.size() == 1 ? "argument" : "arguments", quoted_list(missing).c_str());
+  raise_formatted(PyExc_TypeError, "%s missing %zu required positional %s: %s", rule.full_name, missing.size(),
+                  missing.size() == 1 ? "argument" : "arguments", quoted_list(missing).c_str());
   return false;
 }
 

@@ -33,7 +33,7 @@ PyObject* COPT_new(PyTypeObject* type, PyObject* /*args*/, PyObject* /*kwargs*/)
   if (!qualname) {
     return nullptr;
   }
-  PyErr_Format(PyExc_TypeError, "cannot create '%S.%S' instances", module.get(), qualname.get());
+  raise_formatted(PyExc_TypeError, "cannot create '%S.%S' instances", module.get(), qualname.get());
   return nullptr;
 }
 

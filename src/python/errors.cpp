@@ -14,6 +14,14 @@
 namespace brenlox_copt::python {
 namespace {
 
+/// Raises `type` with the message made from `format`; a message that cannot be made leaves its own error pending.
+void raise_formatted_v(PyObject* type, const char* format, va_list arguments) noexcept {
+  const Ref message = Ref::steal(PyUnicode_FromFormatV(format, arguments));
+  if (message) {
+    PyErr_SetObject(type, message.get());
+  }
+}
+
 /// The __qualname__ of the object's type as a str, or an empty Ref (no error set) when it cannot be read.
 Ref type_qualname(PyObject* object) noexcept {
   Ref name = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(object)), "__qualname__"));
@@ -70,11 +78,16 @@ std::nullptr_t raise_panic(const char* format, ...) noexcept {
   }
   va_list arguments;
   va_start(arguments, format);
-  Ref message = Ref::steal(PyUnicode_FromFormatV(format, arguments));
+  raise_formatted_v(type.get(), format, arguments);
   va_end(arguments);
-  if (message) {
-    PyErr_SetObject(type.get(), message.get());
-  }
+  return nullptr;
+}
+
+std::nullptr_t raise_formatted(PyObject* type, const char* format, ...) noexcept {
+  va_list arguments;
+  va_start(arguments, format);
+  raise_formatted_v(type, format, arguments);
+  va_end(arguments);
   return nullptr;
 }
 
@@ -95,14 +108,14 @@ std::nullptr_t raise_backend_error(backend::BackendError error) {
 
 std::nullptr_t raise_downcast_error(PyObject* object, const char* target) noexcept {
   if (object == Py_None) {
-    PyErr_Format(PyExc_TypeError, "'None' is not an instance of '%s'", target);
+    raise_formatted(PyExc_TypeError, "'None' is not an instance of '%s'", target);
     return nullptr;
   }
   const Ref name = type_qualname(object);
   if (name) {
-    PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of '%s'", name.get(), target);
+    raise_formatted(PyExc_TypeError, "'%U' object is not an instance of '%s'", name.get(), target);
   } else {
-    PyErr_Format(PyExc_TypeError, "'<failed to extract type name>' object is not an instance of '%s'", target);
+    raise_formatted(PyExc_TypeError, "'<failed to extract type name>' object is not an instance of '%s'", target);
   }
   return nullptr;
 }

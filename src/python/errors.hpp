@@ -39,6 +39,10 @@ class FetchedError {
 /// Raises the internal-failure exception; `format` and the arguments are those of PyUnicode_FromFormat.
 std::nullptr_t raise_panic(const char* format, ...) noexcept;
 
+/// Raises `type` with a message made by PyUnicode_FromFormat. Unlike PyErr_Format, a message that cannot be allocated
+/// leaves its MemoryError pending (CPython 3.11.2's PyErr_Format raises `type` with an empty message instead).
+std::nullptr_t raise_formatted(PyObject* type, const char* format, ...) noexcept;
+
 std::nullptr_t raise_runtime_error(const char* message) noexcept;
 
 /// The one place where a BackendError reaches Python: RuntimeError with the error's display text.

@@ -3,6 +3,7 @@
 
 #include <climits>
 
+#include "python/errors.hpp"
 #include "python/ref.hpp"
 
 namespace brenlox_copt::python {
@@ -11,7 +12,7 @@ bool require_length(const char* label, std::size_t actual, std::size_t expected)
   if (actual == expected) {
     return true;
   }
-  PyErr_Format(PyExc_ValueError, "%s has length %zu, expected %zu", label, actual, expected);
+  raise_formatted(PyExc_ValueError, "%s has length %zu, expected %zu", label, actual, expected);
   return false;
 }
 
@@ -26,7 +27,7 @@ std::optional<backend::ConstraintSet> constraint_set(char32_t sense, double rhs)
       return backend::ConstraintSet{Kind::GreaterThan, rhs};
     default:
       // The character came out of a str, so it is a code point the message can hold.
-      PyErr_Format(PyExc_ValueError, "invalid sense character: %c", static_cast<int>(sense));
+      raise_formatted(PyExc_ValueError, "invalid sense character: %c", static_cast<int>(sense));
       return std::nullopt;
   }
 }

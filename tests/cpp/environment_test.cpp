@@ -137,7 +137,11 @@ TEST_CASE("the record's lock is poisoned only by an exception leaving it, and fo
 
   CHECK(record->lock().has_value());
   // A guard taken during someone else's unwinding, and left normally, is no abnormal exit.
-  CHECK_THROWS_AS((LocksOnDestruction{*record}, throw std::runtime_error("elsewhere")), std::runtime_error);
+  CHECK_THROWS_AS(([&] {
+                    const LocksOnDestruction guard{*record};
+                    throw std::runtime_error("elsewhere");
+                  }()),
+                  std::runtime_error);
   CHECK(record->lock().has_value());
 
   CHECK_THROWS_AS(([&] {

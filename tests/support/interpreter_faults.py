@@ -1,15 +1,19 @@
-"""Child interpreter of tests/test_memory_exhaustion.py: does this interpreter itself mishandle a failed allocation
-while it creates a class, with no module of ours involved? Prints a JSON list of the faults found (empty when none).
+"""Child interpreter of tests/test_memory_exhaustion.py: does this interpreter itself mishandle a failed allocation,
+with no module of ours involved? Prints a JSON object: the faults found while it creates a class ("class creation")
+and while it raises an error with a formatted message ("formatted error"), each a list (empty when none).
 
-Two are known, both in CPython 3.13.0 and neither in 3.11 or 3.12: PyType_FromSpec crashes (type_ready ->
-type_add_method -> dictresize reads a NULL key left by an earlier failed insertion), and setting a class attribute
-raises AttributeError instead of MemoryError. Each try runs in a forked copy of this process.
+Two class-creation faults are known, both in CPython 3.13.0 and neither in 3.11 or 3.12: PyType_FromSpec crashes
+(type_ready -> type_add_method -> dictresize reads a NULL key left by an earlier failed insertion), and setting a class
+attribute raises AttributeError instead of MemoryError. One formatted-error fault is known, in CPython 3.11.2 (Debian
+12's own) and not in 3.11.7: when PyErr_Format cannot allocate the message, it drops the MemoryError and raises the
+requested error with an empty message. Each try runs in a forked copy of this process.
 Usage: python -m support.interpreter_faults"""
 
 from __future__ import annotations
 
 import ctypes
 import json
+import operator
 import os
 from collections.abc import Callable
 
@@ -63,6 +67,15 @@ def set_class_attributes() -> str:
     return "ok"
 
 
+def index_of_text() -> str:
+    # CPython's own "'str' object cannot be interpreted as an integer", formatted by PyErr_Format.
+    try:
+        operator.index("x")
+    except TypeError as error:
+        return "ok" if str(error) else "empty TypeError"
+    return "ok"
+
+
 def outcomes(operation: Callable[[], str]) -> set[str]:
     """What the operation gave with allocation k failing, for each k below TRIES; "crash" for a try that died."""
     seen = set()
@@ -88,9 +101,14 @@ def outcomes(operation: Callable[[], str]) -> set[str]:
 
 
 if __name__ == "__main__":
-    faults = []
+    faults: dict[str, list[str]] = {"class creation": [], "formatted error": []}
     if "crash" in outcomes(type_from_spec):
-        faults.append("PyType_FromSpec crashes when an allocation fails (type_ready -> dictresize)")
+        faults["class creation"].append("PyType_FromSpec crashes when an allocation fails (type_ready -> dictresize)")
     if "AttributeError" in outcomes(set_class_attributes):
-        faults.append("setting a class attribute raises AttributeError instead of MemoryError when an allocation fails")
+        faults["class creation"].append(
+            "setting a class attribute raises AttributeError instead of MemoryError when an allocation fails")
+    if "empty TypeError" in outcomes(index_of_text):
+        faults["formatted error"].append(
+            "PyErr_Format raises its error with an empty message instead of MemoryError when the message cannot be "
+            "allocated")
     print(json.dumps(faults))
