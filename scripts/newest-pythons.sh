@@ -21,7 +21,8 @@ if [ "$(cat "$ready" 2>/dev/null)" != "${packages[*]}" ]; then
   echo "newest-pythons: making a Debian sid root with ${packages[*]} (a few minutes, once)"
   if ! debootstrap --variant=minbase --include="$(IFS=,; echo "${packages[*]}")" sid "$sysroot" \
     >"$out/debootstrap.log" 2>&1; then
-    echo "newest-pythons: FAILED: Debian sid's ${packages[*]} cannot be had here (see $out/debootstrap.log)"
+    cause=$(grep -m1 '^E: ' "$out/debootstrap.log" || tail -1 "$out/debootstrap.log")
+    echo "newest-pythons: FAILED: the tests need Debian sid's ${packages[*]}, which cannot be had here ($cause)"
     exit 1
   fi
   echo "${packages[*]}" >"$ready"
