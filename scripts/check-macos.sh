@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The macOS wheels, built and checked without running them (nothing here runs a Mach-O file): zig's clang cross-builds
-# the module (tests/macos) for arm64 from macOS 11.0 and for x86_64 from macOS 10.13 into build/macos/, packed as
-# cp311-abi3 wheels tagged for those minimums. Checked in each, with LLVM's Mach-O tools: the minimum macOS the file
-# names is the tag's, it loads nothing but libSystem, exports PyInit_brenlox_copt alone, takes every other undefined
-# name from libSystem except the interpreter's (looked up when loaded), which must all be stable ABI (abi3audit
-# --strict); and pip picks each wheel for its platform.
+# the module (tests/macos) for arm64 from macOS 11.0 and for x86_64 from macOS 10.15 (its C++ runtime calls
+# aligned_alloc) into build/macos/, packed as cp311-abi3 wheels tagged for those minimums. Checked in each, with LLVM's
+# Mach-O tools: the minimum macOS the file names is the tag's, it loads nothing but libSystem, exports
+# PyInit_brenlox_copt alone, takes every other undefined name from libSystem except the interpreter's (looked up when
+# loaded), which must all be stable ABI (abi3audit --strict); and pip picks each wheel for its platform.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -21,7 +21,7 @@ werror=OFF
 # the BSD format that zig's Mach-O linker reads (the GNU archives of the build machine's ar it cannot).
 targets=(
   "aarch64-macos.11.0 11.0 macosx_11_0_arm64"
-  "x86_64-macos.10.13 10.13 macosx_10_13_x86_64"
+  "x86_64-macos.10.15 10.15 macosx_10_15_x86_64"
 )
 for target in "${targets[@]}"; do
   read -r zig_target minimum platform <<<"$target"
@@ -35,7 +35,7 @@ for target in "${targets[@]}"; do
   fail() { echo "check-macos: $platform: $*"; exit 1; }
 
   commands=$("$llvm/llvm-otool" -l "$module")
-  # LC_BUILD_VERSION says "minos 11.0"; before 10.14 the linker writes LC_VERSION_MIN_MACOSX with "version 10.13".
+  # LC_BUILD_VERSION says "minos 11.0"; for older targets the linker may write LC_VERSION_MIN_MACOSX, "version 10.x".
   named=$(awk '/cmd LC_BUILD_VERSION/ {b = 1} b && $1 == "minos" {print $2; exit}
                /cmd LC_VERSION_MIN_MACOSX/ {v = 1} v && $1 == "version" {print $2; exit}' <<<"$commands")
   [ "$named" = "$minimum" ] || fail "the module names macOS $named as its minimum, not $minimum"
