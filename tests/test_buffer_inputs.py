@@ -140,6 +140,16 @@ class PlainSubclass(np.ndarray):
     pass
 
 
+def forged(module, name):
+    """A class that calls itself `module.name` (NumPy's array, or array.array) without being it; its buffer is not what
+    iterating it yields."""
+    return type(name, (ShiftedArray,), {"__module__": module, "__qualname__": name})
+
+
+ForgedNumpyArray = forged("numpy", "ndarray")
+ForgedArrayArray = forged("array", "array")
+
+
 def numbers(storage):
     """The arrays of one stored content: the stored values are 0, 1 and 2 (as floats or as ints)."""
     float_like = isinstance(storage[0], float)
@@ -149,6 +159,8 @@ def numbers(storage):
         "ndarray with its own __getitem__": np.array(storage).view(ShiftedIndexing),
         "array.array with its own __iter__": ShiftedArray("d" if float_like else "q", storage),
         "ndarray subclass that iterates as ndarray": np.array(storage).view(PlainSubclass),
+        "class calling itself numpy.ndarray": ForgedNumpyArray("d" if float_like else "q", storage),
+        "class calling itself array.array": ForgedArrayArray("d" if float_like else "q", storage),
     }
 
 

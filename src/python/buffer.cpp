@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "python/interpreter_types.hpp"
 #include "python/ref.hpp"
 #include "python/reserve.hpp"
 #include "python/type_name.hpp"
@@ -14,32 +15,36 @@
 namespace brenlox_copt::python::detail {
 namespace {
 
-/// A type of another library, recognised by name and kept from then on (it lives as long as its module).
-class NamedType {
+/// A type of another library: the very object its module, when already imported, holds under that name; kept in the
+/// calling interpreter's set once seen, so that later checks compare one pointer. A type that merely calls itself so
+/// is not it.
+class ImportedType {
  public:
-  constexpr NamedType(const char* module, const char* name) noexcept : m_module(module), m_name(name) {}
-  [[nodiscard]] bool is(PyTypeObject* type) noexcept {
-    if (type == m_type) {
+  constexpr ImportedType(TypeId id, const char* module, const char* name) noexcept
+      : m_id(id), m_module(module), m_name(name) {}
+  [[nodiscard]] bool is(PyTypeObject* type) const noexcept {
+    auto* const object = reinterpret_cast<PyObject*>(type);
+    PyObject* const known = find_type(m_id);
+    if (object == known) {
       return true;
     }
-    if (!type_is_named(type, m_module, m_name)) {
+    if (!is_imported_type(type, m_module, m_name)) {
       return false;
     }
-    if (m_type == nullptr) {
-      Py_INCREF(reinterpret_cast<PyObject*>(type));
-      m_type = type;
+    if (known == nullptr && keep_type(m_id, Py_NewRef(object)) == nullptr) {
+      PyErr_Clear();
     }
     return true;
   }
 
  private:
+  TypeId m_id;
   const char* m_module;
   const char* m_name;
-  PyTypeObject* m_type = nullptr;
 };
 
-constinit NamedType numpy_array("numpy", "ndarray");
-constinit NamedType array_array("array", "array");
+constexpr ImportedType numpy_array(TypeId::NumpyArray, "numpy", "ndarray");
+constexpr ImportedType array_array(TypeId::ArrayArray, "array", "array");
 
 /// The types whose iteration yields exactly their buffer's items.
 bool is_buffer_type(PyTypeObject* type) noexcept {

@@ -73,16 +73,10 @@ PyObject* create_copt_type() noexcept {
   return type.release();
 }
 
-// Created once and kept for the process, so every module object made from the definition shares it.
-PyObject* g_copt_type = nullptr;
-
 }  // namespace
 
 PyTypeObject* copt_type() noexcept {
-  if (g_copt_type == nullptr) {
-    g_copt_type = create_copt_type();
-  }
-  return reinterpret_cast<PyTypeObject*>(g_copt_type);
+  return reinterpret_cast<PyTypeObject*>(interpreter_type(TypeId::Copt, create_copt_type));
 }
 
 }  // namespace brenlox_copt::python

@@ -5,7 +5,8 @@
 
 namespace brenlox_copt::python {
 
-/// The COPT type object with its class attributes, created on first need and kept for the process.
+/// The COPT type object with its class attributes, created on the calling interpreter's first need and kept with
+/// that interpreter's set.
 [[nodiscard]] PyTypeObject* copt_type() noexcept;
 
 }  // namespace brenlox_copt::python

@@ -113,10 +113,6 @@ PyType_Slot EnvrConfig_slots[] = {
 PyType_Spec EnvrConfig_spec = {"builtins.EnvrConfig", sizeof(Instance<EnvrConfigClass>), 0, Py_TPFLAGS_DEFAULT,
                                EnvrConfig_slots};
 
-// Created once and kept for the process (see cached_type).
-PyObject* g_env_type = nullptr;
-PyObject* g_envr_config_type = nullptr;
-
 }  // namespace
 
 backend::EnvironmentShare new_environment(const std::optional<Utf8Text>& dll_path,
@@ -133,8 +129,8 @@ backend::EnvironmentShare new_environment(const std::optional<Utf8Text>& dll_pat
   return backend::make_record(std::move(*environment));
 }
 
-PyTypeObject* EnvClass::type() noexcept { return cached_type(g_env_type, Env_spec); }
+PyTypeObject* EnvClass::type() noexcept { return class_type(TypeId::Env, Env_spec); }
 
-PyTypeObject* EnvrConfigClass::type() noexcept { return cached_type(g_envr_config_type, EnvrConfig_spec); }
+PyTypeObject* EnvrConfigClass::type() noexcept { return class_type(TypeId::EnvrConfig, EnvrConfig_spec); }
 
 }  // namespace brenlox_copt::python

@@ -8,13 +8,11 @@
 #include <string>
 #include <utility>
 
+#include "python/interpreter_types.hpp"
 #include "python/ref.hpp"
 
 namespace brenlox_copt::python {
 namespace {
-
-// Created once per process and never released: every exception instance raised keeps pointing at it.
-PyObject* g_panic_type = nullptr;
 
 /// The __qualname__ of the object's type as a str, or an empty Ref (no error set) when it cannot be read.
 Ref type_qualname(PyObject* object) noexcept {
@@ -56,18 +54,18 @@ void FetchedError::restore() noexcept {
 }
 
 PyObject* panic_exception_type() noexcept {
-  if (g_panic_type == nullptr) {
-    g_panic_type = PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException",
-                                             "An internal failure of brenlox_copt: an object used on a thread other "
-                                             "than its creator's, or a broken internal invariant.",
-                                             PyExc_BaseException, nullptr);
-  }
-  return g_panic_type;
+  return interpreter_type(TypeId::Panic, [] {
+    return PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException",
+                                     "An internal failure of brenlox_copt: an object used on a thread other than its "
+                                     "creator's, or a broken internal invariant.",
+                                     PyExc_BaseException, nullptr);
+  });
 }
 
 std::nullptr_t raise_panic(const char* format, ...) noexcept {
-  PyObject* type = panic_exception_type();
-  if (type == nullptr) {
+  // Held for the call: raising runs Python code, which could release a sub-interpreter's set.
+  const Ref type = Ref::borrow(panic_exception_type());
+  if (!type) {
     return nullptr;
   }
   va_list arguments;
@@ -75,7 +73,7 @@ std::nullptr_t raise_panic(const char* format, ...) noexcept {
   Ref message = Ref::steal(PyUnicode_FromFormatV(format, arguments));
   va_end(arguments);
   if (message) {
-    PyErr_SetObject(type, message.get());
+    PyErr_SetObject(type.get(), message.get());
   }
   return nullptr;
 }
@@ -126,8 +124,8 @@ std::nullptr_t raise_current_cpp_exception() noexcept {
 
 void add_argument_note(const char* parameter) noexcept {
   FetchedError error;
-  const bool internal =
-      g_panic_type != nullptr && PyObject_TypeCheck(error.value(), reinterpret_cast<PyTypeObject*>(g_panic_type));
+  PyObject* const panic = find_type(TypeId::Panic);
+  const bool internal = panic != nullptr && PyObject_TypeCheck(error.value(), reinterpret_cast<PyTypeObject*>(panic));
   if (error.value() != nullptr && !internal) {
     const Ref note = Ref::steal(PyUnicode_FromFormat("while processing '%s'", parameter));
     const Ref added = note ? Ref::steal(PyObject_CallMethod(error.value(), "add_note", "O", note.get())) : Ref{};

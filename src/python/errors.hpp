@@ -32,8 +32,8 @@ class FetchedError {
 };
 
 /// The internal-failure exception, type name "pyo3_runtime.PanicException", derived directly from BaseException so
-/// that `except Exception` does not swallow it. Created on first need and kept for the process; null (with the
-/// error set) only when it cannot be created.
+/// that `except Exception` does not swallow it. Created on the calling interpreter's first need and kept with that
+/// interpreter's set (borrowed); null (with the error set) only when it cannot be created.
 [[nodiscard]] PyObject* panic_exception_type() noexcept;
 
 /// Raises the internal-failure exception; `format` and the arguments are those of PyUnicode_FromFormat.

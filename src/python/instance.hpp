@@ -10,6 +10,7 @@
 
 #include "python/errors.hpp"
 #include "python/guard.hpp"
+#include "python/interpreter_types.hpp"
 
 namespace brenlox_copt::python {
 
@@ -43,9 +44,15 @@ template <BoundClass Class>
 template <BoundClass Class>
 [[nodiscard]] PyObject* new_instance(PyTypeObject* type, typename Class::Content&& content) noexcept {
   static_assert(std::is_nothrow_move_constructible_v<typename Class::Content>);
+  // Each object holds its interpreter's types, as module objects do, so that a sub-interpreter's object that outlives
+  // the module still finds the classes it was made with.
+  if (!hold_interpreter_types()) {
+    return nullptr;
+  }
   auto* allocate = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
   PyObject* object = allocate(type, 0);
   if (object == nullptr) {
+    release_interpreter_types();
     return nullptr;
   }
   auto& instance = instance_of<Class>(object);
@@ -70,6 +77,7 @@ void instance_dealloc(PyObject* object) noexcept {
   free_memory(object);
   // Instances of heap types hold a reference to their type.
   Py_DECREF(type);
+  release_interpreter_types();
 }
 
 }  // namespace brenlox_copt::python

@@ -247,11 +247,8 @@ PyType_Slot Model_slots[] = {
 // "builtins." is a compatibility text: the __module__ callers already know the class by, not where it lives.
 PyType_Spec Model_spec = {"builtins.Model", sizeof(Instance<ModelClass>), 0, Py_TPFLAGS_DEFAULT, Model_slots};
 
-// Created once and kept for the process (see cached_type).
-PyObject* g_model_type = nullptr;
-
 }  // namespace
 
-PyTypeObject* ModelClass::type() noexcept { return cached_type(g_model_type, Model_spec); }
+PyTypeObject* ModelClass::type() noexcept { return class_type(TypeId::Model, Model_spec); }
 
 }  // namespace brenlox_copt::python

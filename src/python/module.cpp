@@ -6,6 +6,7 @@
 #include "python/copt_type.hpp"
 #include "python/env_types.hpp"
 #include "python/errors.hpp"
+#include "python/interpreter_types.hpp"
 #include "python/model_type.hpp"
 #include "python/ref.hpp"
 
@@ -68,10 +69,22 @@ bool add_class(PyObject* module, const char* name, PyTypeObject* type) noexcept 
   return PyObject_SetAttrString(module, name, reinterpret_cast<PyObject*>(type)) == 0;
 }
 
+/// What a module object records: whether it holds its interpreter's types (from its execution step on).
+struct ModuleState {
+  bool holds_types;
+};
+
 int module_exec(PyObject* module) noexcept {
   if (!PyModule_Check(module)) {
     raise_downcast_error(module, "module");
     return -1;
+  }
+  auto* state = static_cast<ModuleState*>(PyModule_GetState(module));
+  if (state != nullptr && !state->holds_types) {
+    if (!hold_interpreter_types()) {
+      return -1;
+    }
+    state->holds_types = true;
   }
   for (const ClassEntry& entry : kClasses) {
     PyTypeObject* type = entry.type();
@@ -87,8 +100,17 @@ PyModuleDef_Slot module_slots[] = {
     {0, nullptr},
 };
 
+/// Gives the module object's hold on its interpreter's types back: a sub-interpreter's go with its last module object.
+void module_free(void* module) noexcept {
+  const auto* state = static_cast<const ModuleState*>(PyModule_GetState(static_cast<PyObject*>(module)));
+  if (state != nullptr && state->holds_types) {
+    release_interpreter_types();
+  }
+}
+
 PyModuleDef module_definition = {
-    PyModuleDef_HEAD_INIT, "brenlox_copt", "", 0, nullptr, module_slots, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT, "brenlox_copt", "", sizeof(ModuleState), nullptr, module_slots, nullptr, nullptr,
+    module_free,
 };
 
 }  // namespace

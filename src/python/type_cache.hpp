@@ -1,7 +1,10 @@
-// type_cache.hpp: type objects created once per process, on first need, and never released.
+// type_cache.hpp: type objects created on first need: the module's classes, one set per interpreter, and the
+// test-only module's class, once per process.
 #pragma once
 
 #include <Python.h>
+
+#include "python/interpreter_types.hpp"
 
 namespace brenlox_copt::python {
 
@@ -15,7 +18,13 @@ namespace brenlox_copt::python {
   return type;
 }
 
-/// The type made from `spec`, created on the first call and kept in `cache` from then on; null with the error set
+/// The calling interpreter's class `id`, made from `spec` on its first need there; null with the error set when
+/// creation fails (a later call tries again).
+[[nodiscard]] inline PyTypeObject* class_type(TypeId id, PyType_Spec& spec) noexcept {
+  return reinterpret_cast<PyTypeObject*>(interpreter_type(id, [&spec] { return type_from_spec(spec); }));
+}
+
+/// The type made from `spec`, created on the first call and kept in `cache` for the process; null with the error set
 /// when creation fails (a later call tries again).
 [[nodiscard]] inline PyTypeObject* cached_type(PyObject*& cache, PyType_Spec& spec) noexcept {
   if (cache == nullptr) {
