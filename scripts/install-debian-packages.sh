@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the named Debian packages that are not installed yet (through sudo when not root); does nothing otherwise.
 set -euo pipefail
+# One install at a time: the test command prepares some things side by side, and apt allows one caller.
+exec 9>"${TMPDIR:-/tmp}/brenlox-debian-packages.lock"
+flock 9
 missing=()
 for package in "$@"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")

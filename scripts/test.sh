@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up, then runs every test: the C++ suites (ctest), the release wheel and sdist checks, the Windows
-# check under Wine, the leak check, a short run of each fuzz target, then the Python suites (pytest) against that wheel
-# on CPython 3.11, 3.12 and 3.13. The aarch64 check under qemu (mostly one emulated core) runs beside all of that from
-# the start, into build/aarch64/check.log, printed at the end.
+# check under Wine, the macOS wheels' checks, the leak check, a short run of each fuzz target, then the Python suites
+# (pytest) against that wheel on CPython 3.11 to 3.15. The aarch64 check under qemu (mostly one emulated core) runs
+# beside all of that from the start, into build/aarch64/check.log, printed at the end.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
@@ -13,12 +13,17 @@ echo "test: the aarch64 check runs in the background (build/aarch64/check.log)"
 setsid bash scripts/aarch64-check.sh >build/aarch64/check.log 2>&1 </dev/null &
 aarch64=$!
 trap 'kill -- -"$aarch64" 2>/dev/null || true' EXIT
+# The newest CPythons' Debian root is mostly download and unpacking: it is made while the checks below run.
+bash scripts/newest-pythons.sh >build/newest-pythons.log 2>&1 &
+newest=$!
 .venv/bin/ctest --test-dir build --output-on-failure
 bash scripts/check-wheel.sh
 bash scripts/check-sdist.sh
 bash scripts/windows-check.sh
+bash scripts/check-macos.sh
 bash scripts/leak-check.sh
 bash scripts/fuzz.sh --smoke
+wait "$newest" || { cat build/newest-pythons.log; exit 1; }
 status=0
 bash scripts/test-interpreters.sh "$@" || status=$?
 aarch64_status=0
