@@ -142,14 +142,14 @@ def wrapped_items(values, kind, program, fdp, reentrant=True):
 
 
 class Items:
-    """__len__ and __getitem__ only; __len__ may lie or fail."""
+    """__len__ and __getitem__ only; __len__ may lie, or fail as a length that cannot be had does (TypeError)."""
 
     def __init__(self, values, length):
         self.values, self.length = list(values), length
 
     def __len__(self):
         if self.length < 0:
-            raise ValueError("no length")
+            raise TypeError("no length")
         return self.length
 
     def __getitem__(self, index):

@@ -238,6 +238,8 @@ class Program:
             (name_text,) = forms.converted([("name", "text", 0, name)])
             try:
                 text = configuration_text(value)
+            except UnicodeEncodeError as error:  # a str, refused as any text argument is
+                raise Refused(UnicodeEncodeError, None, None) from error
             except (TypeError, ValueError, OverflowError) as error:
                 raise Refused(TypeError, "COPT environment configuration value must be str, bool, int, or float") \
                     from error
