@@ -1,4 +1,5 @@
 // solve.cpp: optimizer attributes, update, the solve with its status mapping, and the cached results.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "backend/model.hpp"
+#include "backend/solver_status.hpp"
 
 namespace brenlox_copt::backend {
 
@@ -56,27 +58,30 @@ namespace {
   return value;
 }
 
-/// The result code of a solver status: 1 optimal, 2 infeasible, 3 unbounded, 4 stopped with a solution, else 0.
+/// The result codes optimize answers with.
+enum ResultCode : std::uint32_t {
+  kNoOutcome = 0,
+  kOptimal = 1,
+  kInfeasible = 2,
+  kUnbounded = 3,
+  kStoppedWithSolution = 4,
+};
+
+/// The result code of a solver status; a stop at a limit counts only with a solution at hand.
 [[nodiscard]] std::uint32_t result_code(int status, bool has_solution) noexcept {
-  switch (status) {
-    case 1:
-    case 20:
-      return 1;
-    case 2:
-    case 21:
-      return 2;
-    case 3:
-      return 3;
-    case 6:
-    case 7:
-    case 8:
-    case 10:
-    case 11:
-    case 12:
-      return has_solution ? 4 : 0;
-    default:
-      return 0;
+  if (status == solver_status::kOptimal || status == solver_status::kOptimalToo) {
+    return kOptimal;
   }
+  if (status == solver_status::kInfeasible || status == solver_status::kInfeasibleToo) {
+    return kInfeasible;
+  }
+  if (status == solver_status::kUnbounded) {
+    return kUnbounded;
+  }
+  if (std::ranges::find(solver_status::kStoppedAtLimit, status) != solver_status::kStoppedAtLimit.end()) {
+    return has_solution ? kStoppedWithSolution : kNoOutcome;
+  }
+  return kNoOutcome;
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// codes.hpp: the return codes and solve statuses of the stand-in, and the texts COPT_GetRetcodeMsg gives for codes.
+// codes.hpp: the return codes of the stand-in, and the texts COPT_GetRetcodeMsg gives for codes.
 #pragma once
 
 #include <optional>
@@ -26,16 +26,6 @@ inline constexpr int kEngineFailure = 15;
 inline constexpr int kForcedSolutionLength = 16;
 inline constexpr int kUnknownCode = 17;
 inline constexpr int kInternalError = 18;
-
-/// Values of the "Status" attribute.
-inline constexpr int kUnstarted = 0;
-inline constexpr int kOptimal = 1;
-inline constexpr int kInfeasible = 2;
-inline constexpr int kUnbounded = 3;
-inline constexpr int kInfeasibleOrUnbounded = 4;
-inline constexpr int kNumerical = 5;
-inline constexpr int kTimeLimit = 8;
-inline constexpr int kUnfinished = 9;
 
 /// The built-in text for a code the library returns, or nullopt for any other code.
 [[nodiscard]] std::optional<std::string_view> builtin_message(int code) noexcept;

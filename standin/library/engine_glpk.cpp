@@ -7,7 +7,7 @@
 #include <csetjmp>
 #include <optional>
 
-#include "standin/library/codes.hpp"
+#include "backend/solver_status.hpp"
 #include "standin/library/engine.hpp"
 
 namespace brenlox_copt::standin {
@@ -228,20 +228,20 @@ EngineOutcome lp_outcome(const GlpkReport& report) {
     case 0:
       switch (report.status) {
         case GLP_OPT:
-          return {false, kOptimal, true, report.objective, {}};
+          return {false, solver_status::kOptimal, true, report.objective, {}};
         case GLP_NOFEAS:
-          return {false, kInfeasible, false, 0.0, {}};
+          return {false, solver_status::kInfeasible, false, 0.0, {}};
         case GLP_UNBND:
-          return {false, kUnbounded, false, 0.0, {}};
+          return {false, solver_status::kUnbounded, false, 0.0, {}};
         default:
-          return {false, kUnfinished, feasible, report.objective, {}};
+          return {false, solver_status::kUnfinished, feasible, report.objective, {}};
       }
     case GLP_ETMLIM:
-      return {false, kTimeLimit, feasible, report.objective, {}};
+      return {false, solver_status::kTimeLimit, feasible, report.objective, {}};
     case GLP_EITLIM:
-      return {false, kUnfinished, feasible, report.objective, {}};
+      return {false, solver_status::kUnfinished, feasible, report.objective, {}};
     default:
-      return {false, kNumerical, false, 0.0, {}};
+      return {false, solver_status::kNumerical, false, 0.0, {}};
   }
 }
 
@@ -250,20 +250,21 @@ EngineOutcome mip_outcome(const GlpkReport& report) {
   switch (report.return_code) {
     case 0:
       if (report.status == GLP_NOFEAS) {
-        return {false, kInfeasible, false, 0.0, {}};
+        return {false, solver_status::kInfeasible, false, 0.0, {}};
       }
-      return {false, report.status == GLP_OPT ? kOptimal : kUnfinished, feasible, report.objective, {}};
+      return {false, report.status == GLP_OPT ? solver_status::kOptimal : solver_status::kUnfinished, feasible,
+              report.objective, {}};
     case GLP_EMIPGAP:
-      return {false, kOptimal, feasible, report.objective, {}};
+      return {false, solver_status::kOptimal, feasible, report.objective, {}};
     case GLP_ETMLIM:
-      return {false, kTimeLimit, feasible, report.objective, {}};
+      return {false, solver_status::kTimeLimit, feasible, report.objective, {}};
     case GLP_ENOPFS:
-      return {false, kInfeasible, false, 0.0, {}};
+      return {false, solver_status::kInfeasible, false, 0.0, {}};
     case GLP_ENODFS:
       // The relaxation is unbounded; whether an integer point exists is not known.
-      return {false, kInfeasibleOrUnbounded, false, 0.0, {}};
+      return {false, solver_status::kInfeasibleOrUnbounded, false, 0.0, {}};
     default:
-      return {false, kNumerical, feasible, report.objective, {}};
+      return {false, solver_status::kNumerical, feasible, report.objective, {}};
   }
 }
 
@@ -272,12 +273,12 @@ EngineOutcome mip_outcome(const GlpkReport& report) {
 EngineOutcome solve_with_engine(const Problem& problem, const SolverSettings& settings) {
   const std::optional<GlpkInput> input = prepare(problem);
   if (!input) {
-    return {false, kInfeasible, false, 0.0, {}};
+    return {false, solver_status::kInfeasible, false, 0.0, {}};
   }
   std::vector<double> values(problem.columns.size());
   GlpkReport report;
   if (!run_glpk(*input, settings, report, values.data())) {
-    return {true, kNumerical, false, 0.0, {}};
+    return {true, solver_status::kNumerical, false, 0.0, {}};
   }
   EngineOutcome outcome = input->is_mip ? mip_outcome(report) : lp_outcome(report);
   if (outcome.has_solution) {

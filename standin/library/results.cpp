@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "backend/solver_status.hpp"
 #include "standin/library/codes.hpp"
 #include "standin/library/engine.hpp"
 
@@ -67,7 +68,7 @@ int get_int_attribute(const Problem& problem, const char* name, int* value) {
   const std::string_view attribute = name;
   const SolveResult* result = problem.result ? &*problem.result : nullptr;
   if (attribute == "Status") {
-    *value = result != nullptr ? result->status : kUnstarted;
+    *value = result != nullptr ? result->status : solver_status::kUnstarted;
   } else if (attribute == "HasSol") {
     *value = result != nullptr ? result->has_solution : 0;
   } else if (attribute == "IsMIP") {
