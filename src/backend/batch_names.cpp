@@ -70,6 +70,11 @@ BatchNames BatchNames::generated(char prefix, std::uint64_t first_id, std::size_
   if (count == 0) {
     return names;
   }
+  if (count == 1) {
+    names.m_single_text[0] = prefix;
+    std::to_chars(names.m_single_text.data() + 1, names.m_single_text.data() + names.m_single_text.size(), first_id);
+    return names;
+  }
   // No id of the batch has more digits than the last, so every name fits this width and the buffer never moves.
   const std::size_t width = 2 + decimal_digits(first_id + (count - 1));
   names.m_buffer = uninitialized_array<char>(count * width);
@@ -89,6 +94,11 @@ BatchNames BatchNames::generated(char prefix, std::uint64_t first_id, std::size_
 
 Result<BatchNames> BatchNames::given(std::span<const TerminatedText> names, std::string_view what) {
   BatchNames result;
+  if (names.size() == 1) {
+    BRENLOX_PASS_UP_IF_FAILED(check_no_nul(names.front().view(), what));
+    result.m_single = names.front().c_str();
+    return result;
+  }
   result.m_pointers.reserve(names.size());
   for (const TerminatedText& name : names) {
     BRENLOX_PASS_UP_IF_FAILED(check_no_nul(name.view(), what));

@@ -1,6 +1,7 @@
 // batch_names.hpp: BatchNames, the NUL-terminated names of one batch and the pointer array the solver takes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -24,15 +25,31 @@ class BatchNames {
                                              std::string_view what, char prefix, std::uint64_t first_id,
                                              std::size_t count);
 
-  [[nodiscard]] const char* const* pointers() const noexcept { return m_pointers.data(); }
+  /// One pointer per name, valid until this object is moved or destroyed.
+  [[nodiscard]] const char* const* pointers() const noexcept {
+    if (m_pointers.empty()) {
+      // A batch of one keeps its pointer here, and a generated name its text too; the pointer is set on each request,
+      // as a move carries the text to another address.
+      if (m_single_text[0] != '\0') {
+        m_single = m_single_text.data();
+      }
+      return &m_single;
+    }
+    return m_pointers.data();
+  }
 
  private:
   BatchNames() = default;
   [[nodiscard]] static BatchNames generated(char prefix, std::uint64_t first_id, std::size_t count);
   [[nodiscard]] static Result<BatchNames> given(std::span<const TerminatedText> names, std::string_view what);
 
+  /// The prefix, at most 20 digits and the NUL.
+  static constexpr std::size_t kLongestGenerated = 22;
+
   std::unique_ptr<char[]> m_buffer;
   std::vector<const char*> m_pointers;
+  std::array<char, kLongestGenerated> m_single_text{};
+  mutable const char* m_single = nullptr;
 };
 
 }  // namespace brenlox_copt::backend

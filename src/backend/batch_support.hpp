@@ -1,4 +1,4 @@
-// batch_support.hpp: what the model's batches share: bound clamping, hot-loop checks, unfilled arrays, the commit.
+// batch_support.hpp: what the model's batches share: bound clamping, hot-loop checks, the commit.
 #pragma once
 
 #include <algorithm>
@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "backend/error.hpp"
-#include "backend/memory_advice.hpp"
 #include "backend/model.hpp"
+#include "backend/small_array.hpp"
 
 namespace brenlox_copt::backend {
 
@@ -36,15 +36,6 @@ inline constexpr std::uint64_t kMaxCInt = std::numeric_limits<std::int32_t>::max
     return static_cast<std::int32_t>(value);
   }
   return to_c_int(value, what);
-}
-
-/// An array whose every element the caller writes before reading, so it is not zero-filled first (and, when large,
-/// is backed by huge pages where the system allows).
-template <class T>
-[[nodiscard]] std::unique_ptr<T[]> uninitialized_array(std::size_t size) {
-  auto array = std::make_unique_for_overwrite<T[]>(size);
-  advise_huge_pages(array.get(), size * sizeof(T));
-  return array;
 }
 
 template <class NativeAdd>

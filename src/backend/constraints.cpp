@@ -100,9 +100,9 @@ struct RowBounds {
   const std::size_t entries = batch.variables.size();
   // Such a batch is refused after the rows are checked, so its column indices are checked but never stored.
   const bool store_columns = entries <= kMaxCInt;
-  RowArrays rows{uninitialized_array<std::int32_t>(n), uninitialized_array<std::int32_t>(n),
-                 uninitialized_array<std::int32_t>(store_columns ? entries : 0), uninitialized_array<double>(n),
-                 uninitialized_array<double>(n)};
+  RowArrays rows{SmallArray<std::int32_t, 1>(n), SmallArray<std::int32_t, 1>(n),
+                 SmallArray<std::int32_t, RowArrays::kInlineEntries>(store_columns ? entries : 0),
+                 SmallArray<double, 1>(n), SmallArray<double, 1>(n)};
   for (std::size_t k = 0; k < n; ++k) {
     const double constant = batch.constants[k];
     BRENLOX_PASS_UP_IF_FAILED(check_finite_inline(constant, "constraint constant"));
@@ -116,7 +116,7 @@ struct RowBounds {
     auto row_count = to_c_int_inline(end - start, "constraint nonzero count");
     BRENLOX_PASS_UP_IF_FAILED(row_count);
     BRENLOX_PASS_UP_IF_FAILED(
-        check_row_entries(batch, start, end, variable_count, store_columns ? rows.columns.get() : nullptr));
+        check_row_entries(batch, start, end, variable_count, store_columns ? rows.columns.data() : nullptr));
     auto bounds = row_bounds(batch.sets[k], constant, first_id + k);
     BRENLOX_PASS_UP_IF_FAILED(bounds);
     rows.starts[k] = *row_start;
@@ -158,10 +158,10 @@ Result<IdRange> BackendModel::commit(PreparedRows batch) {
   const bool has_entries = !batch.m_coefficients.empty();
   return commit_batch(batch, m_constraint_count, "COPT_AddRows", [&](const char* const* names) {
     // The coefficients are already row after row, as the solver reads them.
-    return table().COPT_AddRows(m_problem.get(), static_cast<int>(batch.m_ids.count), rows.starts.get(),
-                                rows.counts.get(), has_entries ? rows.columns.get() : nullptr,
-                                has_entries ? batch.m_coefficients.data() : nullptr, nullptr, rows.lower.get(),
-                                rows.upper.get(), names);
+    return table().COPT_AddRows(m_problem.get(), static_cast<int>(batch.m_ids.count), rows.starts.data(),
+                                rows.counts.data(), has_entries ? rows.columns.data() : nullptr,
+                                has_entries ? batch.m_coefficients.data() : nullptr, nullptr, rows.lower.data(),
+                                rows.upper.data(), names);
   });
 }
 

@@ -157,24 +157,23 @@ template <class Low, class High>
 
 /// One side of the bounds as the solver takes them: a given list (clamped by the checks), or an array of its own
 /// filled with `absent` clamped.
-[[nodiscard]] double* solver_bounds(const std::optional<std::span<double>>& given, double absent, std::size_t size,
-                                    std::unique_ptr<double[]>& own) {
+[[nodiscard]] ColumnBounds solver_bounds(const std::optional<std::span<double>>& given, double absent, std::size_t size) {
   if (given) {
-    return given->data();
+    return {given->data(), {}};
   }
-  own = uninitialized_array<double>(size);
-  std::fill_n(own.get(), size, clamp_to_solver_range(absent));
-  return own.get();
+  SmallArray<double, 1> own(size);
+  std::fill_n(own.data(), size, clamp_to_solver_range(absent));
+  return {nullptr, std::move(own)};
 }
 
 /// One type byte per variable: the given (checked) characters, or 'C' for all.
-[[nodiscard]] std::unique_ptr<char[]> type_bytes(const std::optional<std::span<const char32_t>>& types,
-                                                 std::size_t size) {
-  auto bytes = uninitialized_array<char>(size);
+[[nodiscard]] SmallArray<char, 1> type_bytes(const std::optional<std::span<const char32_t>>& types,
+                                             std::size_t size) {
+  SmallArray<char, 1> bytes(size);
   if (types) {
-    std::ranges::transform(*types, bytes.get(), [](char32_t type) { return static_cast<char>(type); });
+    std::ranges::transform(*types, bytes.data(), [](char32_t type) { return static_cast<char>(type); });
   } else {
-    std::fill_n(bytes.get(), size, 'C');
+    std::fill_n(bytes.data(), size, 'C');
   }
   return bytes;
 }
@@ -218,9 +217,8 @@ Result<PreparedColumns> BackendModel::prepare_variables(std::uint64_t n, const V
   }
   BRENLOX_PASS_UP_IF_FAILED(check_columns(columns, n, m_variable_count));
   const auto size = static_cast<std::size_t>(n);
-  PreparedColumns::Arrays arrays{type_bytes(columns.types, size), nullptr, nullptr, nullptr, nullptr};
-  arrays.lower = solver_bounds(columns.lower_bounds, 0.0, size, arrays.own_lower);
-  arrays.upper = solver_bounds(columns.upper_bounds, std::numeric_limits<double>::infinity(), size, arrays.own_upper);
+  PreparedColumns::Arrays arrays{type_bytes(columns.types, size), solver_bounds(columns.lower_bounds, 0.0, size),
+                                 solver_bounds(columns.upper_bounds, std::numeric_limits<double>::infinity(), size)};
   const IdRange ids{m_variable_count, n};
   auto names = BatchNames::of(columns.names, "variable name", 'x', ids.first, size);
   BRENLOX_PASS_UP_IF_FAILED(names);
@@ -231,7 +229,7 @@ Result<IdRange> BackendModel::commit(PreparedColumns batch) {
   const PreparedColumns::Arrays& arrays = batch.m_arrays;
   return commit_batch(batch, m_variable_count, "COPT_AddCols", [&](const char* const* names) {
     return table().COPT_AddCols(m_problem.get(), static_cast<int>(batch.m_ids.count), nullptr, nullptr, nullptr,
-                                nullptr, nullptr, arrays.types.get(), arrays.lower, arrays.upper, names);
+                                nullptr, nullptr, arrays.types.data(), arrays.lower.data(), arrays.upper.data(), names);
   });
 }
 

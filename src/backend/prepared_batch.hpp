@@ -1,13 +1,14 @@
 // prepared_batch.hpp: batches of variables and constraints that passed every check, owned until their one native call.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <utility>
 
 #include "backend/batch_names.hpp"
 #include "backend/copt_api.h"
+#include "backend/small_array.hpp"
 
 namespace brenlox_copt::backend {
 
@@ -37,6 +38,14 @@ class PreparedBatch {
   BatchNames m_names;
 };
 
+/// One side of a variable batch's bounds: the given list (`given`), or, when that is null, the batch's own array.
+struct ColumnBounds {
+  const double* given;
+  SmallArray<double, 1> own;
+
+  [[nodiscard]] const double* data() const noexcept { return given != nullptr ? given : own.data(); }
+};
+
 /// Variables ready for COPT_AddCols. It owns its type bytes and any bounds that were absent; it borrows the given
 /// bounds (clamped in place by the checks) and the given names, which must outlive the commit.
 class PreparedColumns : public PreparedBatch {
@@ -44,11 +53,9 @@ class PreparedColumns : public PreparedBatch {
   friend class BackendModel;
 
   struct Arrays {
-    std::unique_ptr<char[]> types;
-    std::unique_ptr<double[]> own_lower;
-    std::unique_ptr<double[]> own_upper;
-    double* lower;
-    double* upper;
+    SmallArray<char, 1> types;
+    ColumnBounds lower;
+    ColumnBounds upper;
   };
   PreparedColumns(const copt_prob* problem, IdRange ids, BatchNames names, Arrays arrays) noexcept
       : PreparedBatch(problem, ids, std::move(names)), m_arrays(std::move(arrays)) {}
@@ -56,13 +63,15 @@ class PreparedColumns : public PreparedBatch {
   Arrays m_arrays;
 };
 
-/// The solver's arrays of a constraint batch: each row's start, length and bounds, and every entry's column.
+/// The solver's arrays of a constraint batch: each row's start, length and bounds, and every entry's column. A single
+/// row of up to kInlineEntries entries needs no allocation.
 struct RowArrays {
-  std::unique_ptr<std::int32_t[]> starts;
-  std::unique_ptr<std::int32_t[]> counts;
-  std::unique_ptr<std::int32_t[]> columns;
-  std::unique_ptr<double[]> lower;
-  std::unique_ptr<double[]> upper;
+  static constexpr std::size_t kInlineEntries = 8;
+  SmallArray<std::int32_t, 1> starts;
+  SmallArray<std::int32_t, 1> counts;
+  SmallArray<std::int32_t, kInlineEntries> columns;
+  SmallArray<double, 1> lower;
+  SmallArray<double, 1> upper;
 };
 
 /// Constraints ready for COPT_AddRows. It owns the row arrays; it borrows the coefficients, which the solver reads as
