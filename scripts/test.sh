@@ -5,7 +5,14 @@
 # beside all of that from the start, into build/aarch64/check.log, printed at the end.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-bash "$root/scripts/setup.sh"
+# Runs one step and says how long it took, so that a slow step shows in the log.
+timed() {
+  local started=$SECONDS status=0
+  "$@" || status=$?
+  echo "test: $* took $((SECONDS - started)) s"
+  return "$status"
+}
+timed bash "$root/scripts/setup.sh"
 cd "$root"
 mkdir -p build/aarch64
 echo "test: the aarch64 check runs in the background (build/aarch64/check.log)"
@@ -16,20 +23,21 @@ trap 'kill -- -"$aarch64" 2>/dev/null || true' EXIT
 # The newest CPythons' Debian root is mostly download and unpacking: it is made while the checks below run.
 bash scripts/newest-pythons.sh >build/newest-pythons.log 2>&1 &
 newest=$!
-.venv/bin/ctest --test-dir build --output-on-failure
-bash scripts/check-wheel.sh
-bash scripts/check-sdist.sh
-bash scripts/windows-check.sh
-bash scripts/check-macos.sh
-bash scripts/leak-check.sh
-bash scripts/fuzz.sh --smoke
+timed .venv/bin/ctest --test-dir build --output-on-failure
+timed bash scripts/check-wheel.sh
+timed bash scripts/check-sdist.sh
+timed bash scripts/windows-check.sh
+timed bash scripts/check-macos.sh
+timed bash scripts/leak-check.sh
+timed bash scripts/fuzz.sh --smoke
 wait "$newest" || { cat build/newest-pythons.log; exit 1; }
 status=0
-bash scripts/test-interpreters.sh "$@" || status=$?
+timed bash scripts/test-interpreters.sh "$@" || status=$?
 aarch64_status=0
 wait "$aarch64" || aarch64_status=$?
 trap - EXIT
 echo "test: the aarch64 check under qemu:"
 cat build/aarch64/check.log
 [ "$aarch64_status" -eq 0 ] || { echo "test: the aarch64 check failed ($aarch64_status)"; status=1; }
+echo "test: everything took $SECONDS s"
 exit "$status"
