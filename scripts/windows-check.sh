@@ -47,7 +47,8 @@ for version in "${versions[@]}"; do
   # CPython cannot set up its standard streams on Wine's view of a terminal or a file: it needs pipes.
   # The stand-in's bin folder on PATH, as COPT's installer puts its own: copt.dll's dependency (the stand-in's
   # state library) is found by the standard search order, which does not look beside copt.dll.
-  WINEPATH="Z:$root/$build/standin/bin" \
+  # The state machine runs the start of its sequence here; its whole run is the native suite's.
+  WINEPATH="Z:$root/$build/standin/bin" BRENLOX_STATE_MACHINE="${BRENLOX_STATE_MACHINE:-brief}" \
   BRENLOX_STANDIN="Z:$root/$build/standin" BRENLOX_BUILD_DIR="Z:$root/$build" \
     "$wine" "$home/python.exe" -m pytest -p no:cacheprovider -rs "$root/tests" </dev/null 2>&1 | cat
 done

@@ -1,7 +1,9 @@
 """Random sequences of every Model method, with valid and invalid inputs and armed solver faults, checked step by step
 against the pure-Python reference of what the module and the solver should hold (support/reference.py).
 
-CI runs a derandomized profile of about 10,000 steps; BRENLOX_STATE_MACHINE=long runs a randomized, much longer one."""
+CI runs a derandomized profile of about 10,000 steps (280 sequences) on CPython 3.11 for x86_64, and the first 120 of
+those sequences on every other interpreter and platform (BRENLOX_STATE_MACHINE=brief); BRENLOX_STATE_MACHINE=long
+runs a randomized, much longer one."""
 
 from __future__ import annotations
 
@@ -19,6 +21,7 @@ from support.reference import FAULT_TEXTS, Fault, Refused, Step
 
 PROFILES = {
     "ci": settings(max_examples=280, stateful_step_count=40, derandomize=True, database=None),
+    "brief": settings(max_examples=120, stateful_step_count=40, derandomize=True, database=None),
     "long": settings(max_examples=5000, stateful_step_count=100, derandomize=False, database=None),
 }
 PROFILE = os.environ.get("BRENLOX_STATE_MACHINE", "ci")
