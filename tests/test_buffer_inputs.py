@@ -78,8 +78,9 @@ def test_add_constraint_takes_arrays_as_their_lists(standin, variables, coeffici
     assert outcome(standin, add_constraint(variables, coefficients)) == expected
 
 
-# Both sides convert NumPy booleans as indexes, which newer NumPy deprecates (and will refuse, on both sides alike).
-@pytest.mark.filterwarnings("ignore:In future, it will be an error for 'np.bool' scalars:DeprecationWarning")
+# Both sides convert NumPy booleans as indexes, which newer NumPy deprecates (and will refuse, on both sides alike);
+# NumPy 1.x names the type np.bool_, 2.x np.bool.
+@pytest.mark.filterwarnings(r"ignore:In future, it will be an error for 'np\.bool_?' scalars:DeprecationWarning")
 @pytest.mark.parametrize("variables, coefficients", ITEM_BY_ITEM.values(), ids=ITEM_BY_ITEM.keys())
 def test_other_arrays_convert_item_by_item(standin, variables, coefficients):
     expected = outcome(standin, add_constraint(list(variables), list(coefficients)))

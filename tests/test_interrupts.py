@@ -91,9 +91,11 @@ def test_exception_other_than_a_conversion_failure_ends_the_call(standin, read, 
 # both reached through C code only (map calling partials): no Python code runs in between, and neither checks for
 # signals (signal.raise_signal and os.kill would), so only the conversion's own check can raise the KeyboardInterrupt
 # inside the call; unchecked, the call would run to its end first. Its address space is capped, so that a conversion
-# that cannot be interrupted ends in MemoryError rather than starving the machine.
+# that cannot be interrupted ends in MemoryError rather than starving the machine. It sets Python's own Ctrl-C handler
+# itself: a shell without job control starts background commands with SIGINT ignored, and Python keeps that.
 INTERRUPTED_CHILD = """
 import ctypes, functools, operator, resource, signal, sys
+signal.signal(signal.SIGINT, signal.default_int_handler)
 resource.setrlimit(resource.RLIMIT_AS, (2**31, 2**31))
 import numpy as np
 from brenlox_copt import Model
