@@ -19,9 +19,10 @@ from brenlox_copt import Model
 from support import reference, standin
 from support.reference import FAULT_TEXTS, Fault, Refused, Step
 
+CI_PROFILE = settings(max_examples=280, stateful_step_count=40, derandomize=True, database=None)
 PROFILES = {
-    "ci": settings(max_examples=280, stateful_step_count=40, derandomize=True, database=None),
-    "brief": settings(max_examples=120, stateful_step_count=40, derandomize=True, database=None),
+    "ci": CI_PROFILE,
+    "brief": settings(CI_PROFILE, max_examples=120),
     "long": settings(max_examples=5000, stateful_step_count=100, derandomize=False, database=None),
 }
 PROFILE = os.environ.get("BRENLOX_STATE_MACHINE", "ci")
