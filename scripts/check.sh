@@ -8,7 +8,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 timed() {
   local started=$SECONDS
   "$@"
-  echo "check: $1 ${2:-} took $((SECONDS - started)) s"
+  echo "check: $* took $((SECONDS - started)) s"
 }
 export BRENLOX_STATE_MACHINE="${BRENLOX_STATE_MACHINE:-brief}"
 timed bash scripts/build.sh
