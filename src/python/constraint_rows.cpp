@@ -73,14 +73,8 @@ ConstraintRows::ConstraintRows(Rows<std::uint64_t> variables, std::vector<double
       m_sets(std::move(sets)),
       m_names(names) {}
 
-backend::ConstraintBatch ConstraintRows::batch() const noexcept {
-  return {m_variables.values(), m_coefficients, m_variables.offsets(), m_constants, m_sets, m_names};
-}
-
-void ConstraintRows::drop_prepared_inputs() noexcept {
-  (void)std::move(m_variables).take_values();
-  std::vector<double>().swap(m_constants);
-  std::vector<backend::ConstraintSet>().swap(m_sets);
+backend::ConstraintBatch ConstraintRows::batch() && noexcept {
+  return {m_variables.values(), std::move(m_coefficients), m_variables.offsets(), m_constants, m_sets, m_names};
 }
 
 }  // namespace brenlox_copt::python
