@@ -91,12 +91,12 @@ BatchNames BatchNames::generated(char prefix, std::uint64_t first_id, std::size_
 }
 
 Result<BatchNames> BatchNames::given(std::span<const TerminatedText> names, std::string_view what) {
-  Borrowed borrowed{SmallArray<const char*, 1>(names.size())};
+  Given views{SmallArray<const char*, 1>(names.size())};
   for (std::size_t i = 0; i < names.size(); ++i) {
     BRENLOX_PASS_UP_IF_FAILED(check_no_nul(names[i].view(), what));
-    borrowed.items[i] = names[i].c_str();
+    views.items[i] = names[i].c_str();
   }
-  return BatchNames(std::move(borrowed));
+  return BatchNames(std::move(views));
 }
 
 }  // namespace brenlox_copt::backend

@@ -17,7 +17,7 @@
 
 namespace brenlox_copt::backend {
 
-/// The names of one batch as the solver takes them: the given names, borrowed, or generated ones, owned.
+/// The names of one batch as the solver takes them: views of the given names, or generated ones, owned.
 class BatchNames {
  public:
   /// The given names in order, each passing the NUL check with the label `what`; or, without names,
@@ -32,8 +32,8 @@ class BatchNames {
   }
 
  private:
-  /// Given names: pointers into the caller's texts, which are borrowed, so they must outlive the commit.
-  struct Borrowed {
+  /// Given names: views of the caller's texts, which must outlive the commit.
+  struct Given {
     SmallArray<const char*, 1> items;
     [[nodiscard]] const char* const* pointers() const noexcept { return items.data(); }
   };
@@ -61,11 +61,11 @@ class BatchNames {
     const char* m_pointer = m_text.data();
   };
 
-  explicit BatchNames(std::variant<Borrowed, Generated, OneGenerated> names) noexcept : m_names(std::move(names)) {}
+  explicit BatchNames(std::variant<Given, Generated, OneGenerated> names) noexcept : m_names(std::move(names)) {}
   [[nodiscard]] static BatchNames generated(char prefix, std::uint64_t first_id, std::size_t count);
   [[nodiscard]] static Result<BatchNames> given(std::span<const TerminatedText> names, std::string_view what);
 
-  std::variant<Borrowed, Generated, OneGenerated> m_names;
+  std::variant<Given, Generated, OneGenerated> m_names;
 };
 
 }  // namespace brenlox_copt::backend

@@ -1,4 +1,4 @@
-// environment.cpp: creation and release of client configurations and native environments, and the record's lock.
+// environment.cpp: creation and destruction of client configurations and native environments, and the record's lock.
 #include "backend/environment.hpp"
 
 #include <exception>

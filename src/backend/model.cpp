@@ -1,4 +1,4 @@
-// model.cpp: BackendModel creation and release, and the addition of variables, prepared then committed.
+// model.cpp: BackendModel creation and destruction, and the addition of variables, prepared then committed.
 #include "backend/model.hpp"
 
 #include <algorithm>
@@ -23,7 +23,7 @@ struct CreatedProblem {
 };
 
 /// Takes the model's library share and creates the problem, all under the environment's lock; on failure the
-/// share and any returned problem are gone before the lock is released.
+/// share and any returned problem are gone before the lock is given back.
 [[nodiscard]] Result<CreatedProblem> create_problem_locked(EnvironmentRecord& record) {
   auto guard = record.lock();
   BRENLOX_PASS_UP_IF_FAILED(guard);

@@ -36,17 +36,15 @@ struct AffineTerm {
   double coefficient = 0.0;
 };
 
-/// A linear function viewed as parallel variable ids and coefficients (one term each) plus a constant.
-struct ScalarFunction {
+/// The objective, viewed as parallel variable ids and coefficients (one term each) plus a constant; set_objective
+/// sums the coefficients of a repeated variable.
+struct ObjectiveFunction {
   std::span<const std::uint64_t> variables;
   std::span<const double> coefficients;
   double constant = 0.0;
 
   [[nodiscard]] AffineTerm term(std::size_t i) const noexcept { return {variables[i], coefficients[i]}; }
 };
-
-/// The objective has the constraint function's shape; set_objective sums the coefficients of a repeated variable.
-using ObjectiveFunction = ScalarFunction;
 
 /// One constraint's function: variable ids, their coefficients (one term each) and a constant. The coefficients are
 /// the solver's array as they are, so the prepared row takes them over.
@@ -66,7 +64,7 @@ struct ConstraintSet {
 /// n constraints in compressed-row form. Row k's terms are entries row_starts[k] to row_starts[k + 1] - 1 of the
 /// parallel `variables` and `coefficients`; row_starts has n + 1 entries (none for an empty batch), starts at 0 and
 /// ends at the number of terms. n is the number of constants. Preparing reads the views into arrays of its own; the
-/// coefficients are already the solver's array, so the prepared batch (PreparedRows) takes them over, and it borrows
+/// coefficients are already the solver's array, so the prepared batch (PreparedRows) takes them over, and it views
 /// the names' bytes.
 struct ConstraintBatch {
   std::span<const std::uint64_t> variables;
@@ -114,7 +112,7 @@ class BackendModel {
   /// Checks the batch's rows and builds their arrays; absent names mean "c{id}". The prepared batch owns the
   /// coefficients, whether or not the checks pass.
   [[nodiscard]] Result<PreparedRows> prepare_constraints(ConstraintBatch batch) const;
-  /// A batch of one row; `name`'s bytes are borrowed until the commit.
+  /// A batch of one row; `name`'s bytes are viewed, not copied, so they must outlive the commit.
   [[nodiscard]] Result<PreparedRows> prepare_constraint(RowFunction function, ConstraintSet set,
                                                         std::optional<TerminatedText> name = std::nullopt) const;
   /// Adds the prepared columns in one native call (none for an empty batch) and returns their ids; a nonempty batch

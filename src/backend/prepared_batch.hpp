@@ -47,7 +47,7 @@ struct ColumnBounds {
   [[nodiscard]] const double* data() const noexcept { return given != nullptr ? given : own.data(); }
 };
 
-/// Variables ready for COPT_AddCols. It owns its type bytes and any bounds that were absent; it borrows the given
+/// Variables ready for COPT_AddCols. It owns its type bytes and any bounds that were absent; it views the given
 /// bounds (clamped in place by the checks) and the given names, which must outlive the commit.
 class PreparedColumns : public PreparedBatch {
  private:
@@ -76,7 +76,7 @@ struct RowArrays {
 };
 
 /// Constraints ready for COPT_AddRows. It owns the row arrays and the coefficients (taken over from the batch, as the
-/// solver reads them as they are); of its input it borrows only given names (BatchNames says so).
+/// solver reads them as they are); of its input it only views given names (BatchNames says so).
 class PreparedRows : public PreparedBatch {
  private:
   friend class BackendModel;

@@ -71,8 +71,8 @@ PyObject* panic_exception_type() noexcept {
 }
 
 std::nullptr_t raise_panic(const char* format, ...) noexcept {
-  // Held for the call: raising runs Python code, which could release a sub-interpreter's set.
-  const Ref type = Ref::borrow(panic_exception_type());
+  // Held for the call: raising runs Python code, which could free a sub-interpreter's set.
+  const Ref type = Ref::new_reference(panic_exception_type());
   if (!type) {
     return nullptr;
   }

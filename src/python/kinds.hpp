@@ -163,7 +163,7 @@ struct InstanceOf {
     if (!borrow) {
       return false;
     }
-    out = Value(Ref::borrow(object), std::move(borrow));
+    out = Value(Ref::new_reference(object), std::move(borrow));
     return true;
   }
 };

@@ -44,7 +44,7 @@ PyObject* Model_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexce
         if (!model) {
           return raise_backend_error(std::move(model.error()));
         }
-        // Should the object not be made, the model stays here and is released in order as usual.
+        // Should the object not be made, the model stays here and is destroyed in order as usual.
         return new_instance<ModelClass>(type, std::move(*model));
       });
 }

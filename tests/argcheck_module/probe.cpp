@@ -23,7 +23,7 @@ namespace {
 struct AnyObject {
   using Value = Ref;
   static bool convert(PyObject* object, Value& out) noexcept {
-    out = Ref::borrow(object);
+    out = Ref::new_reference(object);
     return true;
   }
 };
