@@ -72,7 +72,7 @@ BatchNames::OneGenerated::OneGenerated(char prefix, std::uint64_t id) noexcept {
 
 BatchNames BatchNames::generated(char prefix, std::uint64_t first_id, std::size_t count) {
   if (count == 1) {
-    return BatchNames(OneGenerated(prefix, first_id));
+    return BatchNames(std::in_place_type<OneGenerated>, prefix, first_id);
   }
   // No id of the batch has more digits than the last, so every name fits this width and the buffer never moves.
   const std::size_t width = 2 + decimal_digits(first_id + (count - 1));
@@ -87,7 +87,7 @@ BatchNames BatchNames::generated(char prefix, std::uint64_t first_id, std::size_
     *cursor++ = '\0';
     id.increment();
   }
-  return BatchNames(std::move(names));
+  return BatchNames(std::in_place_type<Generated>, std::move(names));
 }
 
 Result<BatchNames> BatchNames::given(std::span<const TerminatedText> names, std::string_view what) {
@@ -96,7 +96,7 @@ Result<BatchNames> BatchNames::given(std::span<const TerminatedText> names, std:
     BRENLOX_PASS_UP_IF_FAILED(check_no_nul(names[i].view(), what));
     views.items[i] = names[i].c_str();
   }
-  return BatchNames(std::move(views));
+  return BatchNames(std::in_place_type<Given>, std::move(views));
 }
 
 }  // namespace brenlox_copt::backend

@@ -61,7 +61,9 @@ class BatchNames {
     const char* m_pointer = m_text.data();
   };
 
-  explicit BatchNames(std::variant<Given, Generated, OneGenerated> names) noexcept : m_names(std::move(names)) {}
+  template <class Names, class... Arguments>
+  explicit BatchNames(std::in_place_type_t<Names> kind, Arguments&&... arguments) noexcept
+      : m_names(kind, std::forward<Arguments>(arguments)...) {}
   [[nodiscard]] static BatchNames generated(char prefix, std::uint64_t first_id, std::size_t count);
   [[nodiscard]] static Result<BatchNames> given(std::span<const TerminatedText> names, std::string_view what);
 
