@@ -59,7 +59,7 @@ bool bind_keywords(const BindingRule& rule, PyObject* kwargs, std::span<Ref> slo
                       rule.parameters[index].name);
       return false;
     }
-    slots[index] = Ref::borrow(value);
+    slots[index] = Ref::new_reference(value);
   }
   return true;
 }
@@ -78,7 +78,7 @@ std::string quoted_list(const std::vector<const char*>& names) {
   return list;
 }
 
-bool check_required(const BindingRule& rule, std::span<const Ref> slots) {
+bool require_given(const BindingRule& rule, std::span<const Ref> slots) {
   std::vector<const char*> missing;
   for (std::size_t index = 0; index < rule.parameters.size(); ++index) {
     if (rule.parameters[index].required && !slots[index]) {
@@ -106,12 +106,12 @@ bool bind_arguments(const BindingRule& rule, PyObject* args, PyObject* kwargs, s
     return false;
   }
   for (Py_ssize_t index = 0; index < given; ++index) {
-    slots[static_cast<std::size_t>(index)] = Ref::borrow(PyTuple_GetItem(args, index));
+    slots[static_cast<std::size_t>(index)] = Ref::new_reference(PyTuple_GetItem(args, index));
   }
   if (kwargs != nullptr && !bind_keywords(rule, kwargs, slots)) {
     return false;
   }
-  return check_required(rule, slots);
+  return require_given(rule, slots);
 }
 
 }  // namespace brenlox_copt::python

@@ -11,7 +11,7 @@
 //
 //   PyObject* Model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs) {
 //     return call_method<ModelClass, BorrowKind::Exclusive>(self, args, kwargs, kAddConstraint,
-//         [](ModelContent& model, std::vector<std::uint64_t> vars, std::vector<double> coeffs, double constant,
+//         [](backend::BackendModel& model, std::vector<std::uint64_t> vars, std::vector<double> coeffs, double constant,
 //            char32_t sense, double rhs, std::optional<Utf8Text> name) -> PyObject* { ... });
 //   }
 //

@@ -71,8 +71,8 @@ PyObject* panic_exception_type() noexcept {
 }
 
 std::nullptr_t raise_panic(const char* format, ...) noexcept {
-  // Held for the call: raising runs Python code, which could release a sub-interpreter's set.
-  const Ref type = Ref::borrow(panic_exception_type());
+  // Held for the call: raising runs Python code, which could free a sub-interpreter's set.
+  const Ref type = Ref::new_reference(panic_exception_type());
   if (!type) {
     return nullptr;
   }
@@ -138,8 +138,9 @@ std::nullptr_t raise_current_cpp_exception() noexcept {
 void add_argument_note(const char* parameter) noexcept {
   FetchedError error;
   PyObject* const panic = find_type(TypeId::Panic);
-  const bool internal = panic != nullptr && PyObject_TypeCheck(error.value(), reinterpret_cast<PyTypeObject*>(panic));
-  if (error.value() != nullptr && !internal) {
+  const bool noted = error.value() != nullptr &&
+                     (panic == nullptr || !PyObject_TypeCheck(error.value(), reinterpret_cast<PyTypeObject*>(panic)));
+  if (noted) {
     const Ref note = Ref::steal(PyUnicode_FromFormat("while processing '%s'", parameter));
     const Ref added = note ? Ref::steal(PyObject_CallMethod(error.value(), "add_note", "O", note.get())) : Ref{};
     if (!added) {

@@ -1,5 +1,5 @@
-// errors.hpp: the raising helpers of the Python layer; each sets the Python error and returns nullptr, so call sites
-// read `return raise_...(...);`.
+// errors.hpp: the raising helpers of the Python layer. Each raise_ helper sets the Python error and returns nullptr,
+// so call sites read `return raise_...(...);`; the note and unraisable helpers work on the pending error in place.
 #pragma once
 
 #include <Python.h>
@@ -33,7 +33,7 @@ class FetchedError {
 
 /// The internal-failure exception, type name "pyo3_runtime.PanicException", derived directly from BaseException so
 /// that `except Exception` does not swallow it. Created on the calling interpreter's first need and kept with that
-/// interpreter's set (borrowed); null (with the error set) only when it cannot be created.
+/// interpreter's set (no new reference); null (with the error set) only when it cannot be created.
 [[nodiscard]] PyObject* panic_exception_type() noexcept;
 
 /// Raises the internal-failure exception; `format` and the arguments are those of PyUnicode_FromFormat.

@@ -40,7 +40,7 @@ template <BoundClass Class>
 }
 
 /// Allocates an object of `type` through the type's own allocation slot, bound to the current thread, and moves the
-/// finished content into it. On failure the content stays with the caller, which releases it as usual.
+/// finished content into it. On failure the content stays with the caller, which destroys it as usual.
 template <BoundClass Class>
 [[nodiscard]] PyObject* new_instance(PyTypeObject* type, typename Class::Content&& content) noexcept {
   static_assert(std::is_nothrow_move_constructible_v<typename Class::Content>);
@@ -52,7 +52,7 @@ template <BoundClass Class>
   auto* allocate = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
   PyObject* object = allocate(type, 0);
   if (object == nullptr) {
-    release_interpreter_types();
+    give_back_interpreter_types();
     return nullptr;
   }
   auto& instance = instance_of<Class>(object);
@@ -62,8 +62,8 @@ template <BoundClass Class>
   return object;
 }
 
-/// The deallocation slot. The content is released only on the creating thread; elsewhere it is left allocated for
-/// the rest of the process, because releasing native state from a thread that does not own it is not safe.
+/// The deallocation slot. The content is destroyed only on the creating thread; elsewhere it is left allocated for
+/// the rest of the process, because destroying native state from a thread that does not own it is not safe.
 template <BoundClass Class>
 void instance_dealloc(PyObject* object) noexcept {
   auto& instance = instance_of<Class>(object);
@@ -77,7 +77,7 @@ void instance_dealloc(PyObject* object) noexcept {
   free_memory(object);
   // Instances of heap types hold a reference to their type.
   Py_DECREF(type);
-  release_interpreter_types();
+  give_back_interpreter_types();
 }
 
 }  // namespace brenlox_copt::python

@@ -12,7 +12,7 @@ namespace {
 
 using TypeSet = std::array<PyObject*, static_cast<std::size_t>(TypeId::Count)>;
 
-// The main interpreter's types: made once, never released, shared by every module object it makes.
+// The main interpreter's types: made once, never freed, shared by every module object it makes.
 constinit TypeSet g_main_types{};
 
 /// A sub-interpreter's types and how many of its module objects and class instances hold them. A set made while none
@@ -94,13 +94,13 @@ bool hold_interpreter_types() noexcept {
   return true;
 }
 
-void release_interpreter_types() noexcept {
+void give_back_interpreter_types() noexcept {
   const std::int64_t interpreter = current_interpreter();
   const auto found = interpreter == 0 ? g_subinterpreters.end() : find_subinterpreter(interpreter);
   if (found == g_subinterpreters.end() || --found->holders > 0) {
     return;
   }
-  // Out of the registry first: releasing a type may run Python code that looks its interpreter's set up again.
+  // Out of the registry first: freeing a type may run Python code that looks its interpreter's set up again.
   const TypeSet types = found->types;
   g_subinterpreters.erase(found);
   for (PyObject* type : types) {

@@ -104,7 +104,7 @@ PyModuleDef_Slot module_slots[] = {
 void module_free(void* module) noexcept {
   const auto* state = static_cast<const ModuleState*>(PyModule_GetState(static_cast<PyObject*>(module)));
   if (state != nullptr && state->holds_types) {
-    release_interpreter_types();
+    give_back_interpreter_types();
   }
 }
 

@@ -1,5 +1,4 @@
-// type_cache.hpp: type objects created on first need: the module's classes, one set per interpreter, and the
-// test-only module's class, once per process.
+// type_cache.hpp: type objects created on first need: the module's classes, one set per interpreter.
 #pragma once
 
 #include <Python.h>
@@ -22,15 +21,6 @@ namespace brenlox_copt::python {
 /// creation fails (a later call tries again).
 [[nodiscard]] inline PyTypeObject* class_type(TypeId id, PyType_Spec& spec) noexcept {
   return reinterpret_cast<PyTypeObject*>(interpreter_type(id, [&spec] { return type_from_spec(spec); }));
-}
-
-/// The type made from `spec`, created on the first call and kept in `cache` for the process; null with the error set
-/// when creation fails (a later call tries again).
-[[nodiscard]] inline PyTypeObject* cached_type(PyObject*& cache, PyType_Spec& spec) noexcept {
-  if (cache == nullptr) {
-    cache = type_from_spec(spec);
-  }
-  return reinterpret_cast<PyTypeObject*>(cache);
 }
 
 }  // namespace brenlox_copt::python

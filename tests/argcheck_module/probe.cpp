@@ -19,6 +19,15 @@
 namespace brenlox_copt::python {
 namespace {
 
+/// Any object, taken as it is (a new reference): the binding tests' kind that never refuses.
+struct AnyObject {
+  using Value = Ref;
+  static bool convert(PyObject* object, Value& out) noexcept {
+    out = Ref::new_reference(object);
+    return true;
+  }
+};
+
 // How many Probe contents have been released, so tests can see content leaked on a foreign thread.
 std::uint64_t g_released = 0;
 
@@ -287,7 +296,13 @@ PyModuleDef module_definition = {
 
 }  // namespace
 
-PyTypeObject* ProbeClass::type() noexcept { return cached_type(g_probe_type, Probe_spec); }
+// Made on the first call and kept for the process; a failed creation is tried again on the next call.
+PyTypeObject* ProbeClass::type() noexcept {
+  if (g_probe_type == nullptr) {
+    g_probe_type = type_from_spec(Probe_spec);
+  }
+  return reinterpret_cast<PyTypeObject*>(g_probe_type);
+}
 
 }  // namespace brenlox_copt::python
 
