@@ -17,6 +17,9 @@ namespace brenlox_copt::python::detail {
 template <class Item>
 inline constexpr bool kReadsBuffers = std::is_same_v<Item, Number> || std::is_same_v<Item, UnsignedInt>;
 
+/// Whether `object` is exactly a NumPy array (no subclass), NumPy being already imported.
+[[nodiscard]] bool is_numpy_array(PyObject* object) noexcept;
+
 /// Appends the items of `object` to `out` straight from its buffer, when iterating the object surely yields its
 /// buffer's items (bytes, bytearray, memoryview, NumPy arrays, array.array, and subclasses that change neither how
 /// they iterate nor their buffer) and the buffer is one-dimensional, C-contiguous and of float64 items. Gives nullopt,
