@@ -70,9 +70,15 @@ bool buffer_is_iteration(PyObject* object) noexcept {
 
 /// Appends a one-dimensional C-contiguous buffer's items when its format is one Value is read from.
 template <class Value>
-std::optional<bool> append_flat(PyObject* object, std::vector<Value>& out) {
-  if (!buffer_is_iteration(object)) {
-    return std::nullopt;
+std::optional<bool> append_flat(PyObject* object, std::vector<Value>& out, KnownBufferType& known) {
+  PyTypeObject* const type = Py_TYPE(object);
+  if (type != known.type) {
+    if (!buffer_is_iteration(object)) {
+      return std::nullopt;
+    }
+    if (is_buffer_type(type)) {
+      known.type = type;
+    }
   }
   const BufferView view(object, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT);
   const ReadChunk<Value> read = view.ndim() == 1 ? item_reader<Value>(view) : nullptr;
@@ -86,10 +92,12 @@ std::optional<bool> append_flat(PyObject* object, std::vector<Value>& out) {
 
 bool is_numpy_array(PyObject* object) noexcept { return numpy_array.is(Py_TYPE(object)); }
 
-std::optional<bool> append_buffer(PyObject* object, std::vector<double>& out) { return append_flat(object, out); }
+std::optional<bool> append_buffer(PyObject* object, std::vector<double>& out, KnownBufferType& known) {
+  return append_flat(object, out, known);
+}
 
-std::optional<bool> append_buffer(PyObject* object, std::vector<std::uint64_t>& out) {
-  return append_flat(object, out);
+std::optional<bool> append_buffer(PyObject* object, std::vector<std::uint64_t>& out, KnownBufferType& known) {
+  return append_flat(object, out, known);
 }
 
 }  // namespace brenlox_copt::python::detail

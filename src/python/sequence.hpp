@@ -169,13 +169,14 @@ struct AppendItems {
 
 /// walk_sequence with the buffer fast path first: an object whose buffer is what iterating it yields, and which exposes
 /// a one-dimensional C-contiguous buffer of a format Item reads (buffer.hpp), has its values appended straight from
-/// memory; any other object is walked item by item.
+/// memory; any other object is walked item by item. `known` carries the array type the walk has recognised already.
 template <class Item>
-BRENLOX_INLINE_STEP inline bool walk_values(PyObject* object, typename SequenceValue<Item>::Type& out) {
+BRENLOX_INLINE_STEP inline bool walk_values(PyObject* object, typename SequenceValue<Item>::Type& out,
+                                            KnownBufferType& known) {
   AppendItems<Item> sink{out};
   if constexpr (kReadsBuffers<Item>) {
     if (!PyList_CheckExact(object) && !PyTuple_CheckExact(object)) {
-      if (const std::optional<bool> done = append_buffer(object, out)) {
+      if (const std::optional<bool> done = append_buffer(object, out, known)) {
         return *done;
       }
     }
@@ -209,11 +210,12 @@ struct SequenceValue<SequenceOf<Inner>> {
 template <class Item>
 struct AppendRows {
   Rows<typename Item::Value>& out;
+  KnownBufferType known{};
 
   void reserve(std::size_t rows) { out.reserve_rows(rows); }
   BRENLOX_INLINE_STEP bool append(PyObject* row) {
     const std::size_t before = out.values().size();
-    if (!walk_values<Item>(row, out.open_row())) {
+    if (!walk_values<Item>(row, out.open_row(), known)) {
       return false;
     }
     out.end_row();
@@ -241,7 +243,8 @@ struct SequenceOf {
       detail::AppendRows<Inner> rows{out};
       return detail::walk_sequence<Item>(object, rows);
     } else {
-      return detail::walk_values<Item>(object, out);
+      detail::KnownBufferType known;
+      return detail::walk_values<Item>(object, out, known);
     }
   }
 };
