@@ -51,7 +51,10 @@ std::optional<bool> append_rows(PyObject* object, Rows<Value>& out) {
     return std::nullopt;
   }
   const BufferView view(object, PyBUF_RECORDS_RO);
-  const ReadChunk<Value> read = view.held() && view.ndim() == 2 ? item_reader<Value>(view) : nullptr;
+  // Rows without items are left to the row walk: only it counts rows towards the signal check, and an array of
+  // zero-width rows may claim more of them than memory holds.
+  const ReadChunk<Value> read =
+      view.held() && view.ndim() == 2 && view.extent(1) > 0 ? item_reader<Value>(view) : nullptr;
   if (read == nullptr) {
     return std::nullopt;
   }

@@ -65,7 +65,9 @@ inline constexpr std::size_t kChunk = 512;
 template <class Value, class Fetch>
 bool append_chunked(std::size_t count, ReadChunk<Value> read, std::vector<Value>& out, Fetch&& fetch) {
   const std::size_t first = out.size();
-  reserve_more(out, count);
+  // Only a hint: a broadcast array may claim more items than memory holds, and must still stop at Ctrl-C, as walking
+  // it would, rather than fail up front.
+  reserve_hint([&](std::size_t hint) { reserve_more(out, hint); }, count);
   std::array<Value, kChunk> chunk;
   std::array<char, kChunk * sizeof(std::uint64_t)> scratch;
   for (std::size_t done = 0; done < count; done += kChunk) {
