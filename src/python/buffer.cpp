@@ -1,4 +1,4 @@
-// buffer.cpp: which objects' buffers hold exactly what iterating them yields, and reading such buffers.
+// buffer.cpp: which objects' buffers hold exactly what iterating them yields, and reading the one-dimensional ones.
 #include "python/buffer.hpp"
 
 #include "python/buffer_view.hpp"

@@ -20,8 +20,9 @@ inline constexpr bool kReadsBuffers = std::is_same_v<Item, Number> || std::is_sa
 /// Whether `object` is exactly a NumPy array (no subclass), NumPy being already imported.
 [[nodiscard]] bool is_numpy_array(PyObject* object) noexcept;
 
-/// The one type of buffer objects that a walk has found to be exactly one of the trusted types (whose slots never
-/// change), so that the rows of a list of arrays recognise their type once per call, not once per row.
+/// The one type of buffer objects that a walk has found to be exactly one of the trusted types (immutable, and kept
+/// alive by the interpreter or its type set), so that the rows of a list of arrays recognise their type once per
+/// call, not once per row.
 struct KnownBufferType {
   PyTypeObject* type = nullptr;
 };
