@@ -1,4 +1,5 @@
 // constraints.cpp: adding linear constraints: a batch prepared as compressed rows, then committed in one native call.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -91,17 +92,47 @@ struct RowBounds {
   return {};
 }
 
+/// Whether every entry passes check_row_entries, found in one branch-free pass; when so, each entry's column is
+/// written where `columns` points. A false answer writes nothing that counts: the row walk then finds the first
+/// failure, so that the error is the one it always was.
+[[nodiscard]] bool all_entries_pass(const ConstraintBatch& batch, std::uint64_t variable_count,
+                                    std::int32_t* columns) noexcept {
+  // A variable below the count then also fits a c_int.
+  if (variable_count > kMaxCInt + 1) {
+    return false;
+  }
+  const std::size_t entries = batch.variables.size();
+  const std::uint64_t* variables = batch.variables.data();
+  const double* coefficients = batch.coefficients.data();
+  bool pass = true;
+  for (std::size_t j = 0; j < entries; ++j) {
+    pass &= (variables[j] < variable_count) & std::isfinite(coefficients[j]);
+  }
+  if (pass && columns != nullptr) {
+    std::transform(variables, variables + entries, columns,
+                   [](std::uint64_t variable) { return static_cast<std::int32_t>(variable); });
+  }
+  return pass;
+}
+
 /// Checks the rows in order, each row's constant, extent, entries and bounds, and builds the solver's arrays in the
-/// same pass.
+/// same pass. The entries are checked for the whole batch first, and row by row only when one of them fails.
 [[nodiscard]] Result<RowArrays> build_rows(const ConstraintBatch& batch, std::uint64_t variable_count,
                                            std::uint64_t first_id) {
   const std::size_t n = batch.constants.size();
   const std::size_t entries = batch.variables.size();
-  // Such a batch is refused after the rows are checked, so its column indices are checked but never stored.
+  // Such a batch is refused after the rows are checked, so its column indices are checked but never stored. Any
+  // other batch's row starts and lengths fit a c_int, as they are at most its entry count.
   const bool store_columns = entries <= kMaxCInt;
   RowArrays rows{SmallArray<std::int32_t, 1>(n), SmallArray<std::int32_t, 1>(n),
                  SmallArray<std::int32_t, RowArrays::kInlineEntries>(store_columns ? entries : 0),
                  SmallArray<double, 1>(n), SmallArray<double, 1>(n)};
+  std::int32_t* const columns = store_columns ? rows.columns.data() : nullptr;
+  const bool entries_pass = all_entries_pass(batch, variable_count, columns);
+  std::int32_t* const starts = rows.starts.data();
+  std::int32_t* const counts = rows.counts.data();
+  double* const lower = rows.lower.data();
+  double* const upper = rows.upper.data();
   for (std::size_t k = 0; k < n; ++k) {
     const double constant = batch.constants[k];
     BRENLOX_PASS_UP_IF_FAILED(check_finite_inline(constant, "constraint constant"));
@@ -110,15 +141,19 @@ struct RowBounds {
     if (end < start) {
       return std::unexpected(malformed_batch());
     }
-    BRENLOX_ASSIGN_OR_PASS_UP(row_start, to_c_int_inline(start, "constraint matrix offset"));
-    BRENLOX_ASSIGN_OR_PASS_UP(row_count, to_c_int_inline(end - start, "constraint nonzero count"));
-    BRENLOX_PASS_UP_IF_FAILED(
-        check_row_entries(batch, start, end, variable_count, store_columns ? rows.columns.data() : nullptr));
+    if (store_columns) {
+      starts[k] = static_cast<std::int32_t>(start);
+      counts[k] = static_cast<std::int32_t>(end - start);
+    } else {
+      BRENLOX_PASS_UP_IF_FAILED(to_c_int_inline(start, "constraint matrix offset"));
+      BRENLOX_PASS_UP_IF_FAILED(to_c_int_inline(end - start, "constraint nonzero count"));
+    }
+    if (!entries_pass) {
+      BRENLOX_PASS_UP_IF_FAILED(check_row_entries(batch, start, end, variable_count, columns));
+    }
     BRENLOX_ASSIGN_OR_PASS_UP(bounds, row_bounds(batch.sets[k], constant, first_id + k));
-    rows.starts[k] = row_start;
-    rows.counts[k] = row_count;
-    rows.lower[k] = bounds.lower;
-    rows.upper[k] = bounds.upper;
+    lower[k] = bounds.lower;
+    upper[k] = bounds.upper;
   }
   // Each row's start and length fit a c_int, but the solver indexes the whole batch with one.
   BRENLOX_PASS_UP_IF_FAILED(to_c_int(entries, "constraint matrix entry count"));

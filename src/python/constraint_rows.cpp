@@ -1,6 +1,7 @@
 // constraint_rows.cpp: the checks of add_constraints' arguments and the order in which their memory is given back.
 #include "python/constraint_rows.hpp"
 
+#include <algorithm>
 #include <utility>
 
 #include "python/model_values.hpp"
@@ -21,6 +22,11 @@ namespace {
       !require_length("constraint right-hand sides", rhss.size(), rows) ||
       (names && !require_length("constraint names", names->size(), rows))) {
     return false;
+  }
+  // Equal offsets are equal row lengths, found in one comparison of the two arrays; only a mismatch needs the
+  // row walk that names the first row whose lengths differ.
+  if (std::ranges::equal(fs_coeffs.offsets(), fs_vars.offsets())) {
+    return true;
   }
   for (std::size_t row = 0; row < rows; ++row) {
     if (!require_length("constraint coefficients", fs_coeffs[row].size(), fs_vars[row].size())) {

@@ -35,8 +35,10 @@ class Rows {
   /// Closes `count` rows of `length` values each, appended to `open_row()` one after another.
   void end_rows(std::size_t count, std::size_t length) {
     reserve_rows(count);
+    std::size_t offset = m_offsets.back();
     for (std::size_t row = 0; row < count; ++row) {
-      m_offsets.push_back(m_offsets.back() + length);
+      offset += length;
+      m_offsets.push_back(offset);
     }
   }
 
