@@ -174,6 +174,15 @@ TEST_CASE("a refused batch changes nothing, and the next batch gets its ids") {
     names = nul_first;
     expected = "Invalid variable index: 5";
   }
+  SUBCASE("a NaN bound in the first row before a missing variable in the second") {
+    rows.row({0}, {1.0}, 0.0, {Kind::LessThan, kNaN}).row({5}, {1.0}, 0.0, {Kind::LessThan, 1.0});
+    expected = "Invalid input: constraint 0 produces a NaN bound";
+  }
+  SUBCASE("an infinite constant in the second row before a NaN coefficient in the third") {
+    rows.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0}).row({1}, {1.0}, kInf, {Kind::LessThan, 1.0})
+        .row({1}, {kNaN}, 0.0, {Kind::LessThan, 1.0});
+    expected = "Invalid input: constraint constant must be finite, got inf";
+  }
   SUBCASE("a zero byte in a name") {
     rows.row({0}, {1.0}, 0.0, {Kind::LessThan, 1.0}).row({1}, {1.0}, 0.0, {Kind::LessThan, 1.0});
     names = nul_first;
