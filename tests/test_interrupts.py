@@ -1,6 +1,6 @@
 """Interrupts and exceptions that are no conversion failure: a KeyboardInterrupt, SystemExit, MemoryError or any other
-exception raised while an argument is read ends the call with that very exception, and Ctrl-C stops a long conversion
-at once; either way the model stays as it was."""
+exception raised while an argument is read (its own methods, or its type's names) ends the call with that very
+exception, and Ctrl-C stops a long conversion at once; either way the model stays as it was."""
 
 import os
 import subprocess
@@ -49,8 +49,30 @@ class Number:
         raise self.error
 
 
+def badly_named(error, attribute):
+    """An object whose type raises `error` when its `attribute` (__module__ or __qualname__) is read, as a metaclass
+    or a signal arriving at that moment can: the module reads them to recognise NumPy and array types and to name
+    a refused argument's type."""
+
+    class Raising(type):
+        def __getattribute__(cls, name):
+            if name == attribute:
+                raise error
+            return super().__getattribute__(name)
+
+    return Raising("BadlyNamed", (), {})()
+
+
 # Where the exception is raised: (call on the model or the configuration, note of the argument).
 READS = {
+    "__module__ of a sequence's type": (
+        lambda model, config, error: model.add_variables(2, lbs=badly_named(error, "__module__")), "lbs"),
+    "__module__ of a parameter value's type": (
+        lambda model, config, error: model.set_optimizer_attr("RelGap", badly_named(error, "__module__")), None),
+    "__qualname__ of a refused sequence's type": (
+        lambda model, config, error: model.add_variables(2, lbs=badly_named(error, "__qualname__")), "lbs"),
+    "__qualname__ of a refused text's type": (
+        lambda model, config, error: model.add_variable(name=badly_named(error, "__qualname__")), "name"),
     "length of a list": (lambda model, config, error: model.add_variables(2, lbs=Sized([0.0, 1.0], error)), "lbs"),
     "length of a row": (
         lambda model, config, error: model.add_constraints([Sized([0], error)], [[1.0]], [0.0], ["<"], [1.0]),

@@ -5,9 +5,10 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
-#include "python/interpreter_types.hpp"
+#include "python/module_state.hpp"
 #include "python/ref.hpp"
 #include "python/reserve.hpp"
 #include "python/signal_poll.hpp"
@@ -17,40 +18,46 @@ namespace brenlox_copt::python::detail {
 namespace {
 
 /// A type of another library: the very object its module, when already imported, holds under that name; kept in the
-/// calling interpreter's set once seen, so that later checks compare one pointer. A type that merely calls itself so
-/// is not it.
+/// running call's module state once seen, so that later checks compare one pointer. A type that merely calls itself
+/// so is not it.
 class ImportedType {
  public:
-  constexpr ImportedType(TypeId id, const char* module, const char* name) noexcept
-      : m_id(id), m_module(module), m_name(name) {}
-  [[nodiscard]] bool is(PyTypeObject* type) const noexcept {
+  constexpr ImportedType(PyObject* ModuleState::*cache, const char* module, const char* name) noexcept
+      : m_cache(cache), m_module(module), m_name(name) {}
+  /// nullopt with the error set when reading the type's names fails.
+  [[nodiscard]] std::optional<bool> is(PyTypeObject* type) const noexcept {
     auto* const object = reinterpret_cast<PyObject*>(type);
-    PyObject* const known = find_type(m_id);
-    if (object == known) {
+    ModuleState* const state = CallingModule::state();
+    if (state != nullptr && object == state->*m_cache) {
       return true;
     }
-    if (!is_imported_type(type, m_module, m_name)) {
-      return false;
+    const std::optional<bool> imported = is_imported_type(type, m_module, m_name);
+    if (imported && *imported && state != nullptr && state->*m_cache == nullptr) {
+      state->*m_cache = Py_NewRef(object);
     }
-    if (known == nullptr && keep_type(m_id, Py_NewRef(object)) == nullptr) {
-      PyErr_Clear();
-    }
-    return true;
+    return imported;
   }
 
  private:
-  TypeId m_id;
+  PyObject* ModuleState::*m_cache;
   const char* m_module;
   const char* m_name;
 };
 
-constexpr ImportedType numpy_array(TypeId::NumpyArray, "numpy", "ndarray");
-constexpr ImportedType array_array(TypeId::ArrayArray, "array", "array");
+constexpr ImportedType numpy_array(&ModuleState::numpy_array, "numpy", "ndarray");
+constexpr ImportedType array_array(&ModuleState::array_array, "array", "array");
 
-/// The types whose iteration yields exactly their buffer's items.
-bool is_buffer_type(PyTypeObject* type) noexcept {
-  return type == &PyBytes_Type || type == &PyByteArray_Type || type == &PyMemoryView_Type || numpy_array.is(type) ||
-         array_array.is(type);
+/// The types whose iteration yields exactly their buffer's items; nullopt with the error set when reading a type's
+/// names fails.
+std::optional<bool> is_buffer_type(PyTypeObject* type) noexcept {
+  if (type == &PyBytes_Type || type == &PyByteArray_Type || type == &PyMemoryView_Type) {
+    return true;
+  }
+  const std::optional<bool> numpy = numpy_array.is(type);
+  if (!numpy || *numpy) {
+    return numpy;
+  }
+  return array_array.is(type);
 }
 
 /// Whether `type` iterates and exposes its buffer as `base` does: it overrides none of the slots either goes through
@@ -65,26 +72,40 @@ bool behaves_as(PyTypeObject* type, PyTypeObject* base) noexcept {
 }
 
 /// Whether iterating `object` surely yields its buffer's items. A masked array, or a subclass with its own __iter__
-/// or __getitem__, is walked item by item, as iteration gives it.
-bool buffer_is_iteration(PyObject* object) noexcept {
+/// or __getitem__, is walked item by item, as iteration gives it. nullopt with the error set when reading a type's
+/// names fails.
+std::optional<bool> buffer_is_iteration(PyObject* object) noexcept {
   PyTypeObject* const type = Py_TYPE(object);
   for (PyTypeObject* base = type; base != nullptr; base = static_cast<PyTypeObject*>(PyType_GetSlot(base, Py_tp_base))) {
-    if (is_buffer_type(base)) {
+    const std::optional<bool> buffer_type = is_buffer_type(base);
+    if (!buffer_type) {
+      return std::nullopt;
+    }
+    if (*buffer_type) {
       return base == type || behaves_as(type, base);
     }
   }
   return false;
 }
 
+/// After a failed PyObject_GetBuffer: true, with the error cleared, when it only refuses the buffer's shape or
+/// format; an interrupt, SystemExit, MemoryError or other failure stays set.
+bool buffer_refused() noexcept {
+  if (PyErr_ExceptionMatches(PyExc_BufferError) == 0 && PyErr_ExceptionMatches(PyExc_ValueError) == 0 &&
+      PyErr_ExceptionMatches(PyExc_TypeError) == 0) {
+    return false;
+  }
+  PyErr_Clear();
+  return true;
+}
+
 /// The C-contiguous buffer an object exposes, given back when this value goes; empty, with no error set, when the
-/// object exposes none of that shape.
+/// object exposes none of that shape; `failed()`, with the error set, when asking for it failed otherwise.
 class BufferView {
  public:
   explicit BufferView(PyObject* object) noexcept {
     m_held = PyObject_GetBuffer(object, &m_view, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) == 0;
-    if (!m_held) {
-      PyErr_Clear();
-    }
+    m_failed = !m_held && !buffer_refused();
   }
   BufferView(const BufferView&) = delete;
   BufferView& operator=(const BufferView&) = delete;
@@ -105,6 +126,7 @@ class BufferView {
     }
     return format[0] != '\0' && format[1] == '\0' ? format[0] : 0;
   }
+  [[nodiscard]] bool failed() const noexcept { return m_failed; }
   [[nodiscard]] std::size_t item_size() const noexcept { return static_cast<std::size_t>(m_view.itemsize); }
   [[nodiscard]] std::size_t count() const noexcept { return static_cast<std::size_t>(m_view.shape[0]); }
   /// The items, which need not be aligned: read them with memcpy.
@@ -113,6 +135,7 @@ class BufferView {
  private:
   Py_buffer m_view{};
   bool m_held = false;
+  bool m_failed = false;
 };
 
 /// Item `index` of unaligned items of type T.
@@ -199,29 +222,39 @@ bool append_chunks(const BufferView& view, ReadChunk<Value> read, std::vector<Va
   return true;
 }
 
-}  // namespace
-
-std::optional<bool> append_buffer(PyObject* object, std::vector<double>& out) {
-  if (!buffer_is_iteration(object)) {
-    return std::nullopt;
+/// Appends the buffer of an object whose iteration it surely is, with the reader `pick(view)` chooses for its format
+/// (nullptr for a format it does not read); the results of append_buffer.
+template <class Value, class Pick>
+std::optional<bool> append_picked(PyObject* object, Pick&& pick, std::vector<Value>& out) {
+  const std::optional<bool> iterates = buffer_is_iteration(object);
+  if (!iterates || !*iterates) {
+    return iterates ? std::nullopt : std::optional<bool>(false);
   }
   const BufferView view(object);
-  if (view.type_code() != 'd' || view.item_size() != sizeof(double)) {
-    return std::nullopt;
+  if (view.failed()) {
+    return false;
   }
-  return append_chunks(view, copy_doubles, out);
-}
-
-std::optional<bool> append_buffer(PyObject* object, std::vector<std::uint64_t>& out) {
-  if (!buffer_is_iteration(object)) {
-    return std::nullopt;
-  }
-  const BufferView view(object);
-  const ReadChunk<std::uint64_t> read = integer_reader(view.type_code(), view.item_size());
+  const ReadChunk<Value> read = pick(view);
   if (read == nullptr) {
     return std::nullopt;
   }
   return append_chunks(view, read, out);
+}
+
+}  // namespace
+
+std::optional<bool> append_buffer(PyObject* object, std::vector<double>& out) {
+  return append_picked(
+      object,
+      [](const BufferView& view) -> ReadChunk<double> {
+        return view.type_code() == 'd' && view.item_size() == sizeof(double) ? copy_doubles : nullptr;
+      },
+      out);
+}
+
+std::optional<bool> append_buffer(PyObject* object, std::vector<std::uint64_t>& out) {
+  return append_picked(
+      object, [](const BufferView& view) { return integer_reader(view.type_code(), view.item_size()); }, out);
 }
 
 }  // namespace brenlox_copt::python::detail

@@ -20,7 +20,8 @@ inline constexpr bool kReadsBuffers = std::is_same_v<Item, Number> || std::is_sa
 /// Appends the items of `object` to `out` straight from its buffer, when iterating the object surely yields its
 /// buffer's items (bytes, bytearray, memoryview, NumPy arrays, array.array, and subclasses that change neither how
 /// they iterate nor their buffer) and the buffer is one-dimensional, C-contiguous and of float64 items. Gives nullopt,
-/// with nothing appended and no error set, for any other object; true when every item is appended.
+/// with nothing appended and no error set, for any other object; true when every item is appended; false with the
+/// error set when reading the object's type names or asking for its buffer fails other than by a refusal.
 [[nodiscard]] std::optional<bool> append_buffer(PyObject* object, std::vector<double>& out);
 
 /// As above for native integers of any size. A negative item fails as the same int would (false with the
