@@ -187,3 +187,31 @@ def test_list_emptied_by_a_signal_handler_ends_the_walk(standin):
     # The handlers run after the first 65,535 items.
     assert (completed.returncode, completed.stdout) == (
         0, "Invalid input: lower bounds has length 65535, expected 131072\n"), completed.stderr
+
+
+# Ctrl-C during a solve: the solve holds the interpreter lock and checks no signals, so the interrupt comes only once
+# optimize() has returned; its code is lost to the KeyboardInterrupt, the results are kept. The signal is pending before
+# the solve starts (sent as in INTERRUPTED_CHILD): a solve that let it through would end without results.
+INTERRUPTED_SOLVE_CHILD = """
+import ctypes, functools, operator, signal
+signal.signal(signal.SIGINT, signal.default_int_handler)
+from brenlox_copt import Model
+model = Model()
+model.set_optimizer_attr("Silent", True)
+x = model.add_variable(ub=3.0)
+model.set_objective([x], [2.0], 1.0, 1)
+send_sigint = functools.partial(getattr(ctypes.CDLL(None), "raise"), signal.SIGINT)
+try:
+    codes = list(map(operator.call, [send_sigint, model.optimize]))
+except KeyboardInterrupt:
+    print("KeyboardInterrupt", model.get_objective_value(), model.get_var_value(x))
+else:
+    print("not interrupted", codes)
+"""
+
+
+@pytest.mark.skipif(sys.platform == "win32", reason="the C library's raise() is reached by ctypes.CDLL(None)")
+def test_ctrl_c_during_a_solve_comes_after_it_with_the_results_kept(standin):
+    completed = subprocess.run([sys.executable, "-c", INTERRUPTED_SOLVE_CHILD], capture_output=True, text=True,
+                               timeout=120, check=False, env=child_environment())
+    assert (completed.returncode, completed.stdout) == (0, "KeyboardInterrupt 7.0 3.0\n"), completed.stderr
