@@ -28,6 +28,9 @@ class ImportedType {
   [[nodiscard]] std::optional<bool> is(PyTypeObject* type) const noexcept {
     auto* const object = reinterpret_cast<PyObject*>(type);
     ModuleState* const state = CallingModule::state();
+    if (state == nullptr && PyErr_Occurred() != nullptr) {
+      return std::nullopt;
+    }
     if (state != nullptr && object == state->*m_cache) {
       return true;
     }

@@ -65,14 +65,10 @@ Borrow enter(Instance<Class>& instance, BorrowKind kind) noexcept {
   return Borrow::acquire(instance.borrow, kind);
 }
 
-/// Runs `run` with the state of the module that made `type`, turning C++ exceptions into Python ones.
+/// Runs `run` as a call of the module that made `type`, turning C++ exceptions into Python ones.
 template <class Run>
 PyObject* run_in_module(PyTypeObject* type, Run&& run) noexcept {
-  ModuleState* const state = state_of_type(type);
-  if (state == nullptr) {
-    return nullptr;
-  }
-  const CallingModule calling(*state);
+  const CallingModule calling(type);
   try {
     return run();
   } catch (...) {

@@ -135,9 +135,10 @@ std::nullptr_t raise_current_cpp_exception() noexcept {
 void add_argument_note(const char* parameter) noexcept {
   FetchedError error;
   const ModuleState* state = CallingModule::state();
+  // Without the module's state (its class cleared) the exception goes on as it is, replacing that lookup's error.
   PyObject* const panic = state != nullptr ? state->panic : nullptr;
   const bool internal = panic != nullptr && PyObject_TypeCheck(error.value(), reinterpret_cast<PyTypeObject*>(panic));
-  if (error.value() != nullptr && !internal) {
+  if (error.value() != nullptr && state != nullptr && !internal) {
     const Ref note = Ref::steal(PyUnicode_FromFormat("while processing '%s'", parameter));
     const Ref added = note ? Ref::steal(PyObject_CallMethod(error.value(), "add_note", "O", note.get())) : Ref{};
     if (!added && !is_ordinary_error()) {

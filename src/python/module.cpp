@@ -131,7 +131,8 @@ int module_exec(PyObject* module) noexcept {
   if (!set_up_types(module, state)) {
     return -1;
   }
-  const CallingModule calling(state);
+  // The classes are made: their module's state is the one raising helpers find from here on.
+  const CallingModule calling(reinterpret_cast<PyTypeObject*>(state.classes[0]));
   for (const ClassEntry& entry : kClasses) {
     if (!add_class(module, entry.name, reinterpret_cast<PyTypeObject*>(state.classes[entry.slot]))) {
       return -1;

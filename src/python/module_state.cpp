@@ -1,20 +1,7 @@
 // module_state.cpp: reaching a module object's state from its classes and from a running call, and its collection.
 #include "python/module_state.hpp"
 
-#include <utility>
-
 namespace brenlox_copt::python {
-namespace {
-
-// Per thread, so that no other thread, and no interpreter with a lock of its own, ever sees it.
-thread_local ModuleState* t_calling = nullptr;
-
-}  // namespace
-
-ModuleState* state_of_type(PyTypeObject* type) noexcept {
-  return static_cast<ModuleState*>(PyType_GetModuleState(type));
-}
-
 PyObject* type_from_module(PyObject* module, PyType_Spec& spec) noexcept {
   PyObject* type = PyType_FromModuleAndSpec(module, &spec, nullptr);
   if (type == nullptr && PyErr_Occurred() == nullptr) {
@@ -53,15 +40,10 @@ int clear_module_state(PyObject* module) noexcept {
 
 void free_module_state(void* module) noexcept { (void)clear_module_state(static_cast<PyObject*>(module)); }
 
-CallingModule::CallingModule(ModuleState& state) noexcept : m_previous(std::exchange(t_calling, &state)) {}
-
-CallingModule::~CallingModule() { t_calling = m_previous; }
-
-ModuleState* CallingModule::state() noexcept { return t_calling; }
-
 PyTypeObject* calling_class(std::size_t slot) noexcept {
-  PyObject* type = t_calling == nullptr ? nullptr : t_calling->classes[slot];
-  if (type == nullptr) {
+  const ModuleState* state = CallingModule::state();
+  PyObject* type = state == nullptr ? nullptr : state->classes[slot];
+  if (type == nullptr && PyErr_Occurred() == nullptr) {
     // Only the garbage collector's clearing of a module object that some object still reaches leaves this.
     PyErr_SetString(PyExc_RuntimeError, "brenlox_copt's module state has been cleared");
   }
