@@ -8,9 +8,7 @@
 # Prepared once and cached in build/aarch64-deps: Debian's qemu-user-static and an arm64 root with python3.11 and
 # libglpk-dev, fetched by apt with a state of its own and unpacked (the machine's dpkg architectures and binfmt stay
 # untouched), and the test dependencies' aarch64 wheels.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 [ -x .venv/bin/cmake ] || bash scripts/setup.sh
 export PATH="$root/.venv/bin:$PATH"
 deps=$root/build/aarch64-deps
@@ -66,8 +64,6 @@ build=build/aarch64/dev
 mkdir -p "$deps/glpk-include"
 cp "$sysroot/usr/include/glpk.h" "$deps/glpk-include/"
 emulator="$qemu;-L;$sysroot"
-werror=OFF
-[ -n "${CI:-}" ] && werror=ON
 bash scripts/build-variant.sh "$build" -DCMAKE_BUILD_TYPE=Release -DBRENLOX_WERROR="$werror" \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/manylinux-toolchain.cmake" -DBRENLOX_ZIG_TARGET=aarch64-linux-gnu.2.17 \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" -DGLPK_INCLUDE_DIR="$deps/glpk-include" \

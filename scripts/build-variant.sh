@@ -2,11 +2,9 @@
 # Builds what the pytest suite needs (the module, the test-only modules, the stand-in solver and its variants) into a
 # build directory of its own, with extra CMake arguments: the sanitizer, coverage and debug-interpreter builds.
 # Usage: scripts/build-variant.sh <build dir> [cmake arguments...]; the build's output goes to <build dir>/build.log.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 build=$1
 shift
-cd "$root"
 .venv/bin/cmake -S . -B "$build" -G Ninja -DCMAKE_MAKE_PROGRAM="$root/.venv/bin/ninja" -DBRENLOX_DEV=ON \
   -DPython_EXECUTABLE="$root/.venv/bin/python" "$@" >"$build.configure.log" 2>&1 ||
   { cat "$build.configure.log"; exit 1; }

@@ -5,17 +5,13 @@
 # Mach-O tools: the minimum macOS the file names is the tag's, it loads nothing but libSystem, exports
 # PyInit_brenlox_copt alone, takes every other undefined name from libSystem except the interpreter's (looked up when
 # loaded), which must all be stable ABI (abi3audit --strict); and pip picks each wheel for its platform.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 [ -x .venv/bin/cmake ] || bash scripts/setup.sh
 export PATH="$root/.venv/bin:$PATH"
 bash scripts/install-debian-packages.sh llvm-19
 llvm=/usr/lib/llvm-19/bin
 out=build/macos
 rm -rf "$out/wheelhouse"
-werror=OFF
-[ -n "${CI:-}" ] && werror=ON
 
 # zig target, macOS version as the file names it, wheel platform tag. LLVM's archiver writes the static libraries in
 # the BSD format that zig's Mach-O linker reads (the GNU archives of the build machine's ar it cannot).

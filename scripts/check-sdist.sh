@@ -3,9 +3,7 @@
 # look at), then installs it into a new, empty virtual environment the way a user without the repository would
 # (isolated build from the sdist alone, release settings) and imports the module from there. The sdist carries the
 # licence and the changelog.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 out=build/sdist-check
 rm -rf "$out"
 mkdir -p "$out"

@@ -6,9 +6,7 @@
 # if the module needs anything newer. Checked: one cp311-abi3 wheel under 1 MB holding only the module, its stub
 # package and the licence, abi3audit --strict clean, no link-time dependency on any solver library, and pip's choice
 # of it for a manylinux_2_17 machine.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 machine=${1:-x86_64}
 policy=manylinux_2_17_$machine
 case "$machine" in
@@ -22,8 +20,6 @@ case "$machine" in
 esac
 rm -rf "$wheelhouse" "$build/dist"
 mkdir -p "$build"
-werror=OFF
-[ -n "${CI:-}" ] && werror=ON
 .venv/bin/python -m pip wheel -q --disable-pip-version-check --no-build-isolation --no-deps -w "$build/dist" \
   -Cbuild-dir="$build" -Ccmake.build-type=Release -Cinstall.strip=true \
   -Ccmake.define.CMAKE_TOOLCHAIN_FILE="$root/cmake/manylinux-toolchain.cmake" -Ccmake.define.BRENLOX_WERROR="$werror" \

@@ -2,9 +2,7 @@
 # Line and branch coverage of the module's C++ (src/): builds everything with coverage counters into build-coverage/,
 # runs the C++ tests and the whole pytest suite against that build, then reports with gcovr (a summary here, the
 # per-line detail in build-coverage/coverage/index.html). Arguments go to pytest.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 bash scripts/install-debian-packages.sh gcovr
 build=build-coverage
 flags="--coverage -O0 -fprofile-update=atomic"

@@ -7,9 +7,7 @@
 #   --smoke            every target for $BRENLOX_FUZZ_SMOKE_SECONDS (default 20) seconds (the test command's smoke)
 #   TARGET SECONDS     one target (model, number_text, utf8_text, native_message) for that long (0: until stopped)
 #   TARGET FILE        that target on one saved input, such as a finding
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 cpp_targets=(number_text utf8_text native_message)
 build=build-fuzz
 

@@ -6,9 +6,7 @@
 #    reference per cycle would add 1,000; the interpreter's own caches move the count by a few);
 # 2. native memory: valgrind runs a few cycles with the regular build (build/, from scripts/build.sh) and fails on
 #    any definite leak or memory error.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 bash scripts/install-debian-packages.sh python3.11-dbg valgrind
 
 # The debug interpreter counts only the reference changes of code built for it: with Py_DEBUG the limited API turns

@@ -4,9 +4,7 @@
 # stand-in solver links and binutils (its tests read its exports with nm); and the test dependencies' wheels for each,
 # fetched here by the project's pip. scripts/newest-root.sh runs commands in that root. Fails with one line when the
 # packages cannot be had.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 versions=(3.14 3.15)
 packages=(libglpk40 binutils)
 for version in "${versions[@]}"; do packages+=("python$version" "python$version-venv" "python$version-dev"); done

@@ -3,9 +3,7 @@
 # into build-sanitize/, then runs the whole pytest suite against that build under the real interpreter binary, with
 # the ASan runtime preloaded, Python's allocator off (so ASan sees every allocation) and leak detection on. Any report
 # fails the run; scripts/lsan-suppressions.txt lists the leaks that are not ours. Arguments go to pytest.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 build=build-sanitize
 flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 bash scripts/build-variant.sh "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

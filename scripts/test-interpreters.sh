@@ -6,9 +6,7 @@
 # Debian sid's, in the private root of scripts/newest-pythons.sh (run through scripts/newest-root.sh); without them
 # this fails. The suites run at the same time (pytest uses one core; the machine has two), each into its own log,
 # printed in order when all have ended. Arguments go to pytest.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 wheels=(build/wheelhouse/*.whl)
 [ -f "${wheels[0]}" ] || { echo "test-interpreters: no wheel in build/wheelhouse; run scripts/check-wheel.sh"; exit 1; }
 

@@ -3,8 +3,7 @@
 # check under Wine, the macOS wheels' checks, the leak check, a short run of each fuzz target, then the Python suites
 # (pytest) against that wheel on CPython 3.11 to 3.15. The aarch64 check under qemu (mostly one emulated core) runs
 # beside all of that from the start, into build/aarch64/check.log, printed at the end.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 # Runs one step and says how long it took, so that a slow step shows in the log.
 timed() {
   local started=$SECONDS status=0
@@ -12,8 +11,7 @@ timed() {
   echo "test: $* took $((SECONDS - started)) s"
   return "$status"
 }
-timed bash "$root/scripts/setup.sh"
-cd "$root"
+timed bash scripts/setup.sh
 mkdir -p build/aarch64
 echo "test: the aarch64 check runs in the background (build/aarch64/check.log)"
 # In a session of its own, so that whatever ends this script early ends the check and all it started.

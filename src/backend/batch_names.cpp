@@ -65,46 +65,38 @@ Result<BatchNames> BatchNames::of(const std::optional<std::span<const Terminated
   return generated(prefix, first_id, count);
 }
 
+BatchNames::OneGenerated::OneGenerated(char prefix, std::uint64_t id) noexcept {
+  m_text[0] = prefix;
+  std::to_chars(m_text.data() + 1, m_text.data() + m_text.size(), id);
+}
+
 BatchNames BatchNames::generated(char prefix, std::uint64_t first_id, std::size_t count) {
-  BatchNames names;
-  if (count == 0) {
-    return names;
-  }
   if (count == 1) {
-    names.m_single_text[0] = prefix;
-    std::to_chars(names.m_single_text.data() + 1, names.m_single_text.data() + names.m_single_text.size(), first_id);
-    return names;
+    return BatchNames(std::in_place_type<OneGenerated>, prefix, first_id);
   }
   // No id of the batch has more digits than the last, so every name fits this width and the buffer never moves.
   const std::size_t width = 2 + decimal_digits(first_id + (count - 1));
-  names.m_buffer = uninitialized_array<char>(count * width);
-  names.m_pointers.resize(count);
-  char* cursor = names.m_buffer.get();
+  Generated names{count == 0 ? nullptr : uninitialized_array<char>(count * width), SmallArray<const char*, 1>(count)};
+  char* cursor = names.text.get();
   DecimalCounter id(first_id);
   for (std::size_t i = 0; i < count; ++i) {
-    names.m_pointers[i] = cursor;
+    names.items[i] = cursor;
     *cursor++ = prefix;
     const std::string_view digits = id.digits();
     cursor = std::copy(digits.begin(), digits.end(), cursor);
     *cursor++ = '\0';
     id.increment();
   }
-  return names;
+  return BatchNames(std::in_place_type<Generated>, std::move(names));
 }
 
 Result<BatchNames> BatchNames::given(std::span<const TerminatedText> names, std::string_view what) {
-  BatchNames result;
-  if (names.size() == 1) {
-    BRENLOX_PASS_UP_IF_FAILED(check_no_nul(names.front().view(), what));
-    result.m_single = names.front().c_str();
-    return result;
+  Given views{SmallArray<const char*, 1>(names.size())};
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    BRENLOX_PASS_UP_IF_FAILED(check_no_nul(names[i].view(), what));
+    views.items[i] = names[i].c_str();
   }
-  result.m_pointers.reserve(names.size());
-  for (const TerminatedText& name : names) {
-    BRENLOX_PASS_UP_IF_FAILED(check_no_nul(name.view(), what));
-    result.m_pointers.push_back(name.c_str());
-  }
-  return result;
+  return BatchNames(std::in_place_type<Given>, std::move(views));
 }
 
 }  // namespace brenlox_copt::backend

@@ -8,15 +8,16 @@
 #include <optional>
 #include <span>
 #include <string_view>
-#include <vector>
+#include <utility>
+#include <variant>
 
 #include "backend/error.hpp"
+#include "backend/small_array.hpp"
 #include "backend/text.hpp"
 
 namespace brenlox_copt::backend {
 
-/// The names of one batch as the solver takes them; given names are pointed to, not copied, so they must outlive
-/// this object.
+/// The names of one batch as the solver takes them: views of the given names, or generated ones, owned.
 class BatchNames {
  public:
   /// The given names in order, each passing the NUL check with the label `what`; or, without names,
@@ -27,29 +28,46 @@ class BatchNames {
 
   /// One pointer per name, valid until this object is moved or destroyed.
   [[nodiscard]] const char* const* pointers() const noexcept {
-    if (m_pointers.empty()) {
-      // A batch of one keeps its pointer here, and a generated name its text too; the pointer is set on each request,
-      // as a move carries the text to another address.
-      if (m_single_text[0] != '\0') {
-        m_single = m_single_text.data();
-      }
-      return &m_single;
-    }
-    return m_pointers.data();
+    return std::visit([](const auto& names) { return names.pointers(); }, m_names);
   }
 
  private:
-  BatchNames() = default;
+  /// Given names: views of the caller's texts, which must outlive the commit.
+  struct Given {
+    SmallArray<const char*, 1> items;
+    [[nodiscard]] const char* const* pointers() const noexcept { return items.data(); }
+  };
+  /// Generated names of a batch of any size but one: their texts in one buffer, and pointers into it.
+  struct Generated {
+    std::unique_ptr<char[]> text;
+    SmallArray<const char*, 1> items;
+    [[nodiscard]] const char* const* pointers() const noexcept { return items.data(); }
+  };
+  /// The generated name of a batch of one, held inline so that it needs no allocation; a copy points at its own text.
+  class OneGenerated {
+   public:
+    OneGenerated(char prefix, std::uint64_t id) noexcept;
+    OneGenerated(const OneGenerated& other) noexcept : m_text(other.m_text) {}
+    OneGenerated& operator=(const OneGenerated& other) noexcept {
+      m_text = other.m_text;
+      return *this;
+    }
+    ~OneGenerated() = default;
+    [[nodiscard]] const char* const* pointers() const noexcept { return &m_pointer; }
+
+   private:
+    /// The prefix, at most 20 digits and the NUL.
+    std::array<char, 22> m_text{};
+    const char* m_pointer = m_text.data();
+  };
+
+  template <class Names, class... Arguments>
+  explicit BatchNames(std::in_place_type_t<Names> kind, Arguments&&... arguments) noexcept
+      : m_names(kind, std::forward<Arguments>(arguments)...) {}
   [[nodiscard]] static BatchNames generated(char prefix, std::uint64_t first_id, std::size_t count);
   [[nodiscard]] static Result<BatchNames> given(std::span<const TerminatedText> names, std::string_view what);
 
-  /// The prefix, at most 20 digits and the NUL.
-  static constexpr std::size_t kLongestGenerated = 22;
-
-  std::unique_ptr<char[]> m_buffer;
-  std::vector<const char*> m_pointers;
-  std::array<char, kLongestGenerated> m_single_text{};
-  mutable const char* m_single = nullptr;
+  std::variant<Given, Generated, OneGenerated> m_names;
 };
 
 }  // namespace brenlox_copt::backend

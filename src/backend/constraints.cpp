@@ -83,10 +83,9 @@ struct RowBounds {
       return std::unexpected(BackendError::invalid_variable_index(variable));
     }
     BRENLOX_PASS_UP_IF_FAILED(check_finite_inline(batch.coefficients[j], "constraint coefficient"));
-    auto column = to_c_int_inline(variable, "variable index");
-    BRENLOX_PASS_UP_IF_FAILED(column);
+    BRENLOX_ASSIGN_OR_PASS_UP(column, to_c_int_inline(variable, "variable index"));
     if (columns != nullptr) {
-      columns[j] = *column;
+      columns[j] = column;
     }
   }
   return {};
@@ -111,18 +110,15 @@ struct RowBounds {
     if (end < start) {
       return std::unexpected(malformed_batch());
     }
-    auto row_start = to_c_int_inline(start, "constraint matrix offset");
-    BRENLOX_PASS_UP_IF_FAILED(row_start);
-    auto row_count = to_c_int_inline(end - start, "constraint nonzero count");
-    BRENLOX_PASS_UP_IF_FAILED(row_count);
+    BRENLOX_ASSIGN_OR_PASS_UP(row_start, to_c_int_inline(start, "constraint matrix offset"));
+    BRENLOX_ASSIGN_OR_PASS_UP(row_count, to_c_int_inline(end - start, "constraint nonzero count"));
     BRENLOX_PASS_UP_IF_FAILED(
         check_row_entries(batch, start, end, variable_count, store_columns ? rows.columns.data() : nullptr));
-    auto bounds = row_bounds(batch.sets[k], constant, first_id + k);
-    BRENLOX_PASS_UP_IF_FAILED(bounds);
-    rows.starts[k] = *row_start;
-    rows.counts[k] = *row_count;
-    rows.lower[k] = bounds->lower;
-    rows.upper[k] = bounds->upper;
+    BRENLOX_ASSIGN_OR_PASS_UP(bounds, row_bounds(batch.sets[k], constant, first_id + k));
+    rows.starts[k] = row_start;
+    rows.counts[k] = row_count;
+    rows.lower[k] = bounds.lower;
+    rows.upper[k] = bounds.upper;
   }
   // Each row's start and length fit a c_int, but the solver indexes the whole batch with one.
   BRENLOX_PASS_UP_IF_FAILED(to_c_int(entries, "constraint matrix entry count"));
@@ -131,24 +127,22 @@ struct RowBounds {
 
 }  // namespace
 
-Result<PreparedRows> BackendModel::prepare_constraints(const ConstraintBatch& batch) const {
+Result<PreparedRows> BackendModel::prepare_constraints(ConstraintBatch batch) const {
   BRENLOX_PASS_UP_IF_FAILED(check_batch_shape(batch, m_constraint_count));
-  auto rows = build_rows(batch, m_variable_count, m_constraint_count);
-  BRENLOX_PASS_UP_IF_FAILED(rows);
+  BRENLOX_ASSIGN_OR_PASS_UP(rows, build_rows(batch, m_variable_count, m_constraint_count));
   const IdRange ids{m_constraint_count, batch.constants.size()};
-  auto names = BatchNames::of(batch.names, "constraint name", 'c', ids.first, batch.constants.size());
-  BRENLOX_PASS_UP_IF_FAILED(names);
-  return PreparedRows(m_problem.get(), ids, std::move(*names), std::move(*rows), batch.coefficients);
+  BRENLOX_ASSIGN_OR_PASS_UP(names, BatchNames::of(batch.names, "constraint name", 'c', ids.first, ids.count));
+  return PreparedRows(m_problem.get(), ids, std::move(names), std::move(rows), std::move(batch.coefficients));
 }
 
-Result<PreparedRows> BackendModel::prepare_constraint(const ScalarFunction& function, ConstraintSet set,
+Result<PreparedRows> BackendModel::prepare_constraint(RowFunction function, ConstraintSet set,
                                                       std::optional<TerminatedText> name) const {
   const std::array<std::size_t, 2> row_starts{0, function.variables.size()};
   std::optional<std::span<const TerminatedText>> names;
   if (name) {
     names.emplace(&*name, 1);
   }
-  return prepare_constraints({function.variables, function.coefficients, row_starts,
+  return prepare_constraints({function.variables, std::move(function.coefficients), row_starts,
                               std::span<const double>(&function.constant, 1), std::span<const ConstraintSet>(&set, 1),
                               names});
 }
@@ -163,21 +157,6 @@ Result<IdRange> BackendModel::commit(PreparedRows batch) {
                                 has_entries ? batch.m_coefficients.data() : nullptr, nullptr, rows.lower.data(),
                                 rows.upper.data(), names);
   });
-}
-
-Result<IdRange> BackendModel::add_constraints(const ConstraintBatch& batch) {
-  auto prepared = prepare_constraints(batch);
-  BRENLOX_PASS_UP_IF_FAILED(prepared);
-  return commit(std::move(*prepared));
-}
-
-Result<std::uint64_t> BackendModel::add_constraint(const ScalarFunction& function, ConstraintSet set,
-                                                   std::optional<TerminatedText> name) {
-  auto prepared = prepare_constraint(function, set, name);
-  BRENLOX_PASS_UP_IF_FAILED(prepared);
-  auto ids = commit(std::move(*prepared));
-  BRENLOX_PASS_UP_IF_FAILED(ids);
-  return ids->first;
 }
 
 }  // namespace brenlox_copt::backend

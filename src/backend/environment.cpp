@@ -1,4 +1,4 @@
-// environment.cpp: creation and release of client configurations and native environments, and the record's lock.
+// environment.cpp: creation and destruction of client configurations and native environments, and the record's lock.
 #include "backend/environment.hpp"
 
 #include <exception>
@@ -14,10 +14,9 @@ namespace {
 [[nodiscard]] Result<NativeEnvironment> check_created_env(LibraryShare library, int status, copt_env* returned,
                                                           const char* operation) {
   const FunctionTable& table = library->table();
-  auto handle =
-      check_created(table, status, EnvHandle(table, returned), operation, "an environment", DeleteFailed::AfterLookup);
-  BRENLOX_PASS_UP_IF_FAILED(handle);
-  return NativeEnvironment(std::move(library), std::move(*handle));
+  BRENLOX_ASSIGN_OR_PASS_UP(handle, check_created(table, status, EnvHandle(table, returned), operation,
+                                                 "an environment", DeleteFailed::AfterLookup));
+  return NativeEnvironment(std::move(library), std::move(handle));
 }
 
 }  // namespace
@@ -26,10 +25,9 @@ Result<ClientConfig> ClientConfig::create(LibraryShare library) {
   const FunctionTable& table = library->table();
   copt_env_config* returned = nullptr;
   const int status = table.COPT_CreateEnvConfig(&returned);
-  auto handle = check_created(table, status, ConfigHandle(table, returned), "COPT_CreateEnvConfig",
-                              "a configuration", DeleteFailed::BeforeLookup);
-  BRENLOX_PASS_UP_IF_FAILED(handle);
-  return ClientConfig(std::move(library), std::move(*handle));
+  BRENLOX_ASSIGN_OR_PASS_UP(handle, check_created(table, status, ConfigHandle(table, returned), "COPT_CreateEnvConfig",
+                                                 "a configuration", DeleteFailed::BeforeLookup));
+  return ClientConfig(std::move(library), std::move(handle));
 }
 
 ClientConfig::ClientConfig(LibraryShare library, ConfigHandle handle) noexcept

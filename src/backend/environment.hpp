@@ -14,7 +14,7 @@ namespace brenlox_copt::backend {
 /// A native client configuration with the library share that created it; settings go straight to the library.
 class ClientConfig {
  public:
-  /// Creates the native configuration through `library`; a failure leaves no handle and releases the share.
+  /// Creates the native configuration through `library`; a failure leaves no handle and destroys the share.
   [[nodiscard]] static Result<ClientConfig> create(LibraryShare library);
 
   ClientConfig(ClientConfig&&) noexcept = default;

@@ -48,13 +48,6 @@ BackendError BackendError::native_call_text(std::string message) {
   return BackendError(Text{Kind::NativeCallText, std::move(message)});
 }
 
-BackendError::Kind BackendError::kind() const noexcept {
-  if (const auto* text = std::get_if<Text>(&m_value)) {
-    return text->kind;
-  }
-  return std::holds_alternative<VariableIndex>(m_value) ? Kind::InvalidVariableIndex : Kind::NativeCall;
-}
-
 std::string BackendError::display() const {
   return std::visit(
       [](const auto& value) -> std::string {

@@ -16,8 +16,6 @@ struct FunctionTable;
 /// One backend failure; moved, never shared, and consumed when the Python layer raises it.
 class BackendError {
  public:
-  enum class Kind { InvalidInput, InvalidVariableIndex, InvalidName, BackendState, NativeCall, NativeCallText };
-
   [[nodiscard]] static BackendError invalid_input(std::string message);
   [[nodiscard]] static BackendError invalid_variable_index(std::uint64_t index);
   [[nodiscard]] static BackendError invalid_name(std::string message);
@@ -27,11 +25,12 @@ class BackendError {
   /// Also carries library-load failures, whose text is shown exactly as built.
   [[nodiscard]] static BackendError native_call_text(std::string message);
 
-  [[nodiscard]] Kind kind() const noexcept;
   /// The text Python sees as the RuntimeError message.
   [[nodiscard]] std::string display() const;
 
  private:
+  /// What a message's display text starts with; a native call's text is shown exactly as built.
+  enum class Kind { InvalidInput, InvalidName, BackendState, NativeCallText };
   struct Text {
     Kind kind;
     std::string message;
@@ -67,6 +66,15 @@ template <class T>
       return ::brenlox_copt::backend::pass_up(brenlox_checked); \
     }                                                           \
   } while (false)
+
+/// Assign or pass up: declares `name` as a reference to the value of `result` (a call that makes a Result) when it
+/// succeeded, and otherwise ends the enclosing function with its error, as BRENLOX_PASS_UP_IF_FAILED does.
+#define BRENLOX_ASSIGN_OR_PASS_UP(name, result)              \
+  auto brenlox_result_##name = (result);                     \
+  if (!brenlox_result_##name) {                              \
+    return ::brenlox_copt::backend::pass_up(brenlox_result_##name); \
+  }                                                          \
+  auto& name = *brenlox_result_##name
 
 /// The native call check: turns a nonzero return code into an error, with the library's own text when it has one.
 [[nodiscard]] BackendError native_call_error(const FunctionTable& table, std::int32_t code, const char* operation);

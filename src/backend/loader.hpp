@@ -43,7 +43,7 @@ using EntryAddress = void (*)();
 [[nodiscard]] std::expected<ModuleHandle, std::string> open_library(const NativePath& path);
 /// Looks up one entry point; a failure carries the loader's error text.
 [[nodiscard]] std::expected<EntryAddress, std::string> find_entry_point(ModuleHandle module, const char* name);
-/// Releases one reference to the module; the result is ignored because nothing useful can follow from it.
+/// Gives back one reference to the module; the result is ignored because nothing useful can follow from it.
 void close_library(ModuleHandle module) noexcept;
 
 }  // namespace brenlox_copt::backend::platform

@@ -1,4 +1,4 @@
-// model.cpp: BackendModel creation and release, and the addition of variables, prepared then committed.
+// model.cpp: BackendModel creation and destruction, and the addition of variables, prepared then committed.
 #include "backend/model.hpp"
 
 #include <algorithm>
@@ -23,7 +23,7 @@ struct CreatedProblem {
 };
 
 /// Takes the model's library share and creates the problem, all under the environment's lock; on failure the
-/// share and any returned problem are gone before the lock is released.
+/// share and any returned problem are gone before the lock is given back.
 [[nodiscard]] Result<CreatedProblem> create_problem_locked(EnvironmentRecord& record) {
   auto guard = record.lock();
   BRENLOX_PASS_UP_IF_FAILED(guard);
@@ -32,10 +32,9 @@ struct CreatedProblem {
   const FunctionTable& table = library->table();
   copt_prob* returned = nullptr;
   const int status = table.COPT_CreateProb(environment.handle(), &returned);
-  auto problem = check_created(table, status, ProblemHandle(table, returned), "COPT_CreateProb", "a problem",
-                               DeleteFailed::BeforeLookup);
-  BRENLOX_PASS_UP_IF_FAILED(problem);
-  return CreatedProblem{std::move(library), std::move(*problem)};
+  BRENLOX_ASSIGN_OR_PASS_UP(problem, check_created(table, status, ProblemHandle(table, returned), "COPT_CreateProb",
+                                                  "a problem", DeleteFailed::BeforeLookup));
+  return CreatedProblem{std::move(library), std::move(problem)};
 }
 
 /// A present list of per-variable values must have n entries.
@@ -181,9 +180,8 @@ template <class Low, class High>
 }  // namespace
 
 Result<BackendModel> BackendModel::create(EnvironmentShare environment) {
-  auto created = create_problem_locked(*environment);
-  BRENLOX_PASS_UP_IF_FAILED(created);
-  return BackendModel(std::move(environment), std::move(created->library), std::move(created->problem));
+  BRENLOX_ASSIGN_OR_PASS_UP(created, create_problem_locked(*environment));
+  return BackendModel(std::move(environment), std::move(created.library), std::move(created.problem));
 }
 
 BackendModel::BackendModel(EnvironmentShare environment, LibraryShare library, ProblemHandle problem) noexcept
@@ -220,9 +218,8 @@ Result<PreparedColumns> BackendModel::prepare_variables(std::uint64_t n, const V
   PreparedColumns::Arrays arrays{type_bytes(columns.types, size), solver_bounds(columns.lower_bounds, 0.0, size),
                                  solver_bounds(columns.upper_bounds, std::numeric_limits<double>::infinity(), size)};
   const IdRange ids{m_variable_count, n};
-  auto names = BatchNames::of(columns.names, "variable name", 'x', ids.first, size);
-  BRENLOX_PASS_UP_IF_FAILED(names);
-  return PreparedColumns(m_problem.get(), ids, std::move(*names), std::move(arrays));
+  BRENLOX_ASSIGN_OR_PASS_UP(names, BatchNames::of(columns.names, "variable name", 'x', ids.first, size));
+  return PreparedColumns(m_problem.get(), ids, std::move(names), std::move(arrays));
 }
 
 Result<IdRange> BackendModel::commit(PreparedColumns batch) {
@@ -231,12 +228,6 @@ Result<IdRange> BackendModel::commit(PreparedColumns batch) {
     return table().COPT_AddCols(m_problem.get(), static_cast<int>(batch.m_ids.count), nullptr, nullptr, nullptr,
                                 nullptr, nullptr, arrays.types.data(), arrays.lower.data(), arrays.upper.data(), names);
   });
-}
-
-Result<IdRange> BackendModel::add_variables(std::uint64_t n, const VariableColumns& columns) {
-  auto prepared = prepare_variables(n, columns);
-  BRENLOX_PASS_UP_IF_FAILED(prepared);
-  return commit(std::move(*prepared));
 }
 
 }  // namespace brenlox_copt::backend

@@ -36,8 +36,9 @@ struct AffineTerm {
   double coefficient = 0.0;
 };
 
-/// A linear function viewed as parallel variable ids and coefficients (one term each) plus a constant.
-struct ScalarFunction {
+/// The objective, viewed as parallel variable ids and coefficients (one term each) plus a constant; set_objective
+/// sums the coefficients of a repeated variable.
+struct ObjectiveFunction {
   std::span<const std::uint64_t> variables;
   std::span<const double> coefficients;
   double constant = 0.0;
@@ -45,8 +46,13 @@ struct ScalarFunction {
   [[nodiscard]] AffineTerm term(std::size_t i) const noexcept { return {variables[i], coefficients[i]}; }
 };
 
-/// The objective has the constraint function's shape; set_objective sums the coefficients of a repeated variable.
-using ObjectiveFunction = ScalarFunction;
+/// One constraint's function: variable ids, their coefficients (one term each) and a constant. The coefficients are
+/// the solver's array as they are, so the prepared row takes them over.
+struct RowFunction {
+  std::span<const std::uint64_t> variables;
+  std::vector<double> coefficients;
+  double constant = 0.0;
+};
 
 /// The set a constraint's function value must lie in.
 struct ConstraintSet {
@@ -57,11 +63,12 @@ struct ConstraintSet {
 
 /// n constraints in compressed-row form. Row k's terms are entries row_starts[k] to row_starts[k + 1] - 1 of the
 /// parallel `variables` and `coefficients`; row_starts has n + 1 entries (none for an empty batch), starts at 0 and
-/// ends at the number of terms. n is the number of constants. Preparing reads `variables`, `row_starts`, `constants`
-/// and `sets` into arrays of its own; `coefficients` and `names` are borrowed by the prepared batch (PreparedRows).
+/// ends at the number of terms. n is the number of constants. Preparing reads the views into arrays of its own; the
+/// coefficients are already the solver's array, so the prepared batch (PreparedRows) takes them over, and it views
+/// the names' bytes.
 struct ConstraintBatch {
   std::span<const std::uint64_t> variables;
-  std::span<const double> coefficients;
+  std::vector<double> coefficients;
   std::span<const std::size_t> row_starts;
   std::span<const double> constants;
   std::span<const ConstraintSet> sets;
@@ -99,16 +106,14 @@ class BackendModel {
   BackendModel& operator=(BackendModel&&) = delete;
   ~BackendModel();
 
-  [[nodiscard]] std::uint64_t variable_count() const noexcept { return m_variable_count; }
-  [[nodiscard]] std::uint64_t constraint_count() const noexcept { return m_constraint_count; }
-
   /// Checks n new columns and builds their arrays; absent lists mean names "x{id}", type 'C', lower bound 0 and
   /// upper bound infinity. Given bounds are clamped in place.
   [[nodiscard]] Result<PreparedColumns> prepare_variables(std::uint64_t n, const VariableColumns& columns = {}) const;
-  /// Checks the batch's rows and builds their arrays; absent names mean "c{id}".
-  [[nodiscard]] Result<PreparedRows> prepare_constraints(const ConstraintBatch& batch) const;
-  /// A batch of one row; `name`'s bytes, like `function.coefficients`, are borrowed until the commit.
-  [[nodiscard]] Result<PreparedRows> prepare_constraint(const ScalarFunction& function, ConstraintSet set,
+  /// Checks the batch's rows and builds their arrays; absent names mean "c{id}". The prepared batch owns the
+  /// coefficients, whether or not the checks pass.
+  [[nodiscard]] Result<PreparedRows> prepare_constraints(ConstraintBatch batch) const;
+  /// A batch of one row; `name`'s bytes are viewed, not copied, so they must outlive the commit.
+  [[nodiscard]] Result<PreparedRows> prepare_constraint(RowFunction function, ConstraintSet set,
                                                         std::optional<TerminatedText> name = std::nullopt) const;
   /// Adds the prepared columns in one native call (none for an empty batch) and returns their ids; a nonempty batch
   /// the solver took drops the last results. A batch of another model, or one whose ids were taken since it was
@@ -117,13 +122,6 @@ class BackendModel {
   /// The same for prepared rows.
   [[nodiscard]] Result<IdRange> commit(PreparedRows batch);
 
-  /// prepare_variables, then commit.
-  [[nodiscard]] Result<IdRange> add_variables(std::uint64_t n, const VariableColumns& columns = {});
-  /// prepare_constraints, then commit.
-  [[nodiscard]] Result<IdRange> add_constraints(const ConstraintBatch& batch);
-  /// prepare_constraint, then commit; the one new id.
-  [[nodiscard]] Result<std::uint64_t> add_constraint(const ScalarFunction& function, ConstraintSet set,
-                                                     std::optional<TerminatedText> name = std::nullopt);
   /// Replaces the whole objective: every coefficient, the constant and the sense. The cached results are cleared as
   /// soon as the problem has taken a part, even when a later part fails.
   [[nodiscard]] Status set_objective(const ObjectiveFunction& function, ObjectiveSense sense);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <utility>
+#include <vector>
 
 #include "backend/batch_names.hpp"
 #include "backend/copt_api.h"
@@ -46,7 +47,7 @@ struct ColumnBounds {
   [[nodiscard]] const double* data() const noexcept { return given != nullptr ? given : own.data(); }
 };
 
-/// Variables ready for COPT_AddCols. It owns its type bytes and any bounds that were absent; it borrows the given
+/// Variables ready for COPT_AddCols. It owns its type bytes and any bounds that were absent; it views the given
 /// bounds (clamped in place by the checks) and the given names, which must outlive the commit.
 class PreparedColumns : public PreparedBatch {
  private:
@@ -74,18 +75,18 @@ struct RowArrays {
   SmallArray<double, 1> upper;
 };
 
-/// Constraints ready for COPT_AddRows. It owns the row arrays; it borrows the coefficients, which the solver reads as
-/// given, and the given names, which must outlive the commit. Everything else of the input may go once it exists.
+/// Constraints ready for COPT_AddRows. It owns the row arrays and the coefficients (taken over from the batch, as the
+/// solver reads them as they are); of its input it only views given names (BatchNames says so).
 class PreparedRows : public PreparedBatch {
  private:
   friend class BackendModel;
 
   PreparedRows(const copt_prob* problem, IdRange ids, BatchNames names, RowArrays rows,
-               std::span<const double> coefficients) noexcept
-      : PreparedBatch(problem, ids, std::move(names)), m_rows(std::move(rows)), m_coefficients(coefficients) {}
+               std::vector<double> coefficients) noexcept
+      : PreparedBatch(problem, ids, std::move(names)), m_rows(std::move(rows)), m_coefficients(std::move(coefficients)) {}
 
   RowArrays m_rows;
-  std::span<const double> m_coefficients;
+  std::vector<double> m_coefficients;
 };
 
 }  // namespace brenlox_copt::backend

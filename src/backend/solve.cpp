@@ -105,20 +105,17 @@ Result<std::uint32_t> BackendModel::optimize() {
   const FunctionTable& solver = table();
   copt_prob* problem = m_problem.get();
   BRENLOX_PASS_UP_IF_FAILED(check_call(solver, solver.COPT_Solve(problem), "COPT_Solve"));
-  auto status = int_attribute(solver, problem, "Status", "COPT_GetIntAttr(Status)");
-  BRENLOX_PASS_UP_IF_FAILED(status);
-  auto has_solution = int_attribute(solver, problem, "HasSol", "COPT_GetIntAttr(HasSol)");
-  BRENLOX_PASS_UP_IF_FAILED(has_solution);
-  const std::uint32_t code = result_code(*status, *has_solution != 0);
-  if (*has_solution == 0) {
+  BRENLOX_ASSIGN_OR_PASS_UP(status, int_attribute(solver, problem, "Status", "COPT_GetIntAttr(Status)"));
+  BRENLOX_ASSIGN_OR_PASS_UP(has_solution, int_attribute(solver, problem, "HasSol", "COPT_GetIntAttr(HasSol)"));
+  const std::uint32_t code = result_code(status, has_solution != 0);
+  if (has_solution == 0) {
     return code;
   }
 
-  auto is_mip = int_attribute(solver, problem, "IsMIP", "COPT_GetIntAttr(IsMIP)");
-  BRENLOX_PASS_UP_IF_FAILED(is_mip);
+  BRENLOX_ASSIGN_OR_PASS_UP(is_mip, int_attribute(solver, problem, "IsMIP", "COPT_GetIntAttr(IsMIP)"));
   std::vector<double> solution(static_cast<std::size_t>(m_variable_count));
   if (!solution.empty()) {
-    const bool mip = *is_mip != 0;
+    const bool mip = is_mip != 0;
     const int read = mip ? solver.COPT_GetSolution(problem, solution.data())
                          : solver.COPT_GetLpSolution(problem, solution.data(), nullptr, nullptr, nullptr);
     BRENLOX_PASS_UP_IF_FAILED(check_call(solver, read, mip ? "COPT_GetSolution" : "COPT_GetLpSolution"));

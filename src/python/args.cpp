@@ -53,7 +53,7 @@ bool bind_keyword(const BindingRule& rule, PyObject* name, PyObject* value, std:
                     rule.parameters[index].name);
     return false;
   }
-  slots[index] = Ref::borrow(value);
+  slots[index] = Ref::new_reference(value);
   return true;
 }
 
@@ -96,7 +96,7 @@ std::string quoted_list(const std::vector<const char*>& names) {
   return list;
 }
 
-bool check_required(const BindingRule& rule, std::span<const Ref> slots) {
+bool require_given(const BindingRule& rule, std::span<const Ref> slots) {
   std::vector<const char*> missing;
   for (std::size_t index = 0; index < rule.parameters.size(); ++index) {
     if (rule.parameters[index].required && !slots[index]) {
@@ -120,12 +120,12 @@ bool bind_arguments(const BindingRule& rule, PyObject* args, PyObject* kwargs, s
     return false;
   }
   for (Py_ssize_t index = 0; index < given; ++index) {
-    slots[static_cast<std::size_t>(index)] = Ref::borrow(PyTuple_GetItem(args, index));
+    slots[static_cast<std::size_t>(index)] = Ref::new_reference(PyTuple_GetItem(args, index));
   }
   if (kwargs != nullptr && !bind_keyword_dict(rule, kwargs, slots)) {
     return false;
   }
-  return check_required(rule, slots);
+  return require_given(rule, slots);
 }
 
 // The interpreter has checked that every keyword name is a str, and the argument array outlives the call; the slots
@@ -136,7 +136,7 @@ bool bind_arguments(const BindingRule& rule, PyObject* const* args, Py_ssize_t g
     return false;
   }
   for (Py_ssize_t index = 0; index < given; ++index) {
-    slots[static_cast<std::size_t>(index)] = Ref::borrow(args[index]);
+    slots[static_cast<std::size_t>(index)] = Ref::new_reference(args[index]);
   }
   const Py_ssize_t keywords = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
   for (Py_ssize_t keyword = 0; keyword < keywords; ++keyword) {
@@ -144,7 +144,7 @@ bool bind_arguments(const BindingRule& rule, PyObject* const* args, Py_ssize_t g
       return false;
     }
   }
-  return check_required(rule, slots);
+  return require_given(rule, slots);
 }
 
 }  // namespace brenlox_copt::python

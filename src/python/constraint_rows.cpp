@@ -10,7 +10,7 @@ namespace {
 
 /// Every per-row argument's length against the number of rows, in argument order, then every row's coefficients
 /// against its variables, whatever the rows' positions.
-[[nodiscard]] bool check_lengths(const Rows<std::uint64_t>& fs_vars, const Rows<double>& fs_coeffs,
+[[nodiscard]] bool require_lengths(const Rows<std::uint64_t>& fs_vars, const Rows<double>& fs_coeffs,
                                  const std::vector<double>& fs_consts, const std::vector<char32_t>& senses,
                                  const std::vector<double>& rhss,
                                  const std::optional<std::span<const backend::TerminatedText>>& names) {
@@ -51,7 +51,7 @@ std::optional<ConstraintRows> ConstraintRows::of(Rows<std::uint64_t> fs_vars, Ro
                                                  std::vector<double> fs_consts, std::vector<char32_t> senses,
                                                  std::vector<double> rhss,
                                                  std::optional<std::span<const backend::TerminatedText>> names) {
-  if (!check_lengths(fs_vars, fs_coeffs, fs_consts, senses, rhss, names)) {
+  if (!require_lengths(fs_vars, fs_coeffs, fs_consts, senses, rhss, names)) {
     return std::nullopt;
   }
   std::optional<std::vector<backend::ConstraintSet>> sets = constraint_sets(senses, rhss);
@@ -73,14 +73,8 @@ ConstraintRows::ConstraintRows(Rows<std::uint64_t> variables, std::vector<double
       m_sets(std::move(sets)),
       m_names(names) {}
 
-backend::ConstraintBatch ConstraintRows::batch() const noexcept {
-  return {m_variables.values(), m_coefficients, m_variables.offsets(), m_constants, m_sets, m_names};
-}
-
-void ConstraintRows::drop_prepared_inputs() noexcept {
-  (void)std::move(m_variables).take_values();
-  std::vector<double>().swap(m_constants);
-  std::vector<backend::ConstraintSet>().swap(m_sets);
+backend::ConstraintBatch ConstraintRows::batch() && noexcept {
+  return {m_variables.values(), std::move(m_coefficients), m_variables.offsets(), m_constants, m_sets, m_names};
 }
 
 }  // namespace brenlox_copt::python

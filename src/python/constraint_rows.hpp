@@ -13,8 +13,9 @@
 namespace brenlox_copt::python {
 
 /// The rows of one add_constraints call. What the backend never reads (the coefficients' row offsets, the senses and
-/// right-hand sides once they are sets) is freed before the batch is prepared, and what the prepared batch has
-/// copied is freed before the commit, so the call's peak memory stays that of the solver's arrays.
+/// right-hand sides once they are sets) is freed before the batch is prepared; the coefficients move on into the
+/// prepared batch, so this object may go before the commit, and the call's peak memory stays that of the solver's
+/// arrays.
 class ConstraintRows {
  public:
   /// Checks, with ValueError at the first failure: every per-row argument's length against the number of rows, in
@@ -24,10 +25,8 @@ class ConstraintRows {
                                                         std::vector<double> rhss,
                                                         std::optional<std::span<const backend::TerminatedText>> names);
 
-  /// The batch as the backend prepares it, valid while this object lives and until drop_prepared_inputs().
-  [[nodiscard]] backend::ConstraintBatch batch() const noexcept;
-  /// Frees what a prepared batch has copied: all but the coefficients, which its commit reads as they are.
-  void drop_prepared_inputs() noexcept;
+  /// The batch as the backend prepares it: the coefficients moved out, the rest viewed, valid while this object lives.
+  [[nodiscard]] backend::ConstraintBatch batch() && noexcept;
 
  private:
   ConstraintRows(Rows<std::uint64_t> variables, std::vector<double> coefficients, std::vector<double> constants,

@@ -65,7 +65,7 @@ PyObject* new_panic_exception_type() noexcept {
 std::nullptr_t raise_panic(const char* format, ...) noexcept {
   const ModuleState* state = CallingModule::state();
   // Held for the call: raising runs Python code, which could clear the module's state.
-  const Ref type = Ref::borrow(state != nullptr ? state->panic : nullptr);
+  const Ref type = Ref::new_reference(state != nullptr ? state->panic : nullptr);
   if (!type) {
     PyErr_SetString(PyExc_RuntimeError, "brenlox_copt's module state has been cleared");
     return nullptr;

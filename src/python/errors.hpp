@@ -1,5 +1,5 @@
-// errors.hpp: the raising helpers of the Python layer; each sets the Python error and returns nullptr, so call sites
-// read `return raise_...(...);`.
+// errors.hpp: the raising helpers of the Python layer. Each raise_ helper sets the Python error and returns nullptr,
+// so call sites read `return raise_...(...);`; the note and unraisable helpers work on the pending error in place.
 #pragma once
 
 #include <Python.h>

@@ -39,7 +39,7 @@ template <BoundClass Class>
 }
 
 /// Allocates an object of `type` through the type's own allocation slot, bound to the current thread, and moves the
-/// finished content into it. On failure the content stays with the caller, which releases it as usual.
+/// finished content into it. On failure the content stays with the caller, which destroys it as usual.
 template <BoundClass Class>
 [[nodiscard]] PyObject* new_instance(PyTypeObject* type, typename Class::Content&& content) noexcept {
   static_assert(std::is_nothrow_move_constructible_v<typename Class::Content>);
@@ -55,8 +55,8 @@ template <BoundClass Class>
   return object;
 }
 
-/// The deallocation slot. The content is released only on the creating thread; elsewhere it is left allocated for
-/// the rest of the process, because releasing native state from a thread that does not own it is not safe.
+/// The deallocation slot. The content is destroyed only on the creating thread; elsewhere it is left allocated for
+/// the rest of the process, because destroying native state from a thread that does not own it is not safe.
 template <BoundClass Class>
 void instance_dealloc(PyObject* object) noexcept {
   auto& instance = instance_of<Class>(object);

@@ -47,7 +47,7 @@ bool Text::convert(PyObject* object, Value& out) noexcept {
   if (data == nullptr) {
     return false;
   }
-  out = Utf8Text(Ref::borrow(object), data, static_cast<std::size_t>(size));
+  out = Utf8Text(Ref::new_reference(object), data, static_cast<std::size_t>(size));
   return true;
 }
 

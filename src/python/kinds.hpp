@@ -95,15 +95,6 @@ struct Character {
   static bool is_plain(PyObject* object) noexcept { return PyUnicode_CheckExact(object); }
 };
 
-/// Any object, taken as it is (a new reference).
-struct AnyObject {
-  using Value = Ref;
-  static bool convert(PyObject* object, Value& out) noexcept {
-    out = Ref::borrow(object);
-    return true;
-  }
-};
-
 /// Whether a failure of Kind gets the argument note.
 template <class Kind>
 [[nodiscard]] consteval bool is_noted() {
@@ -175,7 +166,7 @@ struct InstanceOf {
     if (!borrow) {
       return false;
     }
-    out = Value(Ref::borrow(object), std::move(borrow));
+    out = Value(Ref::new_reference(object), std::move(borrow));
     return true;
   }
 };

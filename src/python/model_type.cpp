@@ -43,7 +43,7 @@ PyObject* Model_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexce
         if (!model) {
           return raise_backend_error(std::move(model.error()));
         }
-        // Should the object not be made, the model stays here and is released in order as usual.
+        // Should the object not be made, the model stays here and is destroyed in order as usual.
         return new_instance<ModelClass>(type, std::move(*model));
       });
 }
@@ -103,8 +103,8 @@ PyObject* Model_add_constraint(PyObject* self, PyTypeObject* defining_class, PyO
         if (!set) {
           return nullptr;
         }
-        return commit_and_answer(model, model.prepare_constraint({vars, coeffs, constant}, *set, terminated(name)),
-                                 first_id);
+        return commit_and_answer(
+            model, model.prepare_constraint({vars, std::move(coeffs), constant}, *set, terminated(name)), first_id);
       });
 }
 
@@ -127,9 +127,9 @@ PyObject* Model_add_constraints(PyObject* self, PyTypeObject* defining_class, Py
         if (!rows) {
           return nullptr;
         }
-        auto prepared = model.prepare_constraints(rows->batch());
-        // Whether it passed or not, nothing but the coefficients and names is read from here on.
-        rows->drop_prepared_inputs();
+        auto prepared = model.prepare_constraints(std::move(*rows).batch());
+        // The prepared batch owns what its commit reads but the names (which `names` holds), so the rest goes now.
+        rows.reset();
         return commit_and_answer(model, std::move(prepared), id_list);
       });
 }

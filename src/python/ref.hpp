@@ -7,13 +7,13 @@
 
 namespace brenlox_copt::python {
 
-/// Owns one strong reference, or none. Built with `steal` (takes over a new reference) or `borrow` (adds one);
-/// `release` hands the reference back to the caller.
+/// Owns one strong reference, or none. Built with `steal` (takes over a new reference) or `new_reference` (adds
+/// one); `release` hands the reference out to the caller.
 class Ref {
  public:
   Ref() noexcept = default;
   [[nodiscard]] static Ref steal(PyObject* object) noexcept { return Ref(object); }
-  [[nodiscard]] static Ref borrow(PyObject* object) noexcept {
+  [[nodiscard]] static Ref new_reference(PyObject* object) noexcept {
     Py_XINCREF(object);
     return Ref(object);
   }

@@ -67,7 +67,7 @@ bool walk_iteration(PyObject* object, const SinkRef& sink) {
 }
 
 bool append_held(PyObject* item, const SinkRef& sink) {
-  const Ref held = Ref::borrow(item);
+  const Ref held = Ref::new_reference(item);
   return sink.append(item);
 }
 

@@ -158,7 +158,7 @@ BRENLOX_INLINE_STEP inline bool walk_sequence(PyObject* object, Sink& sink) {
         return false;
       }
     } else {
-      const Ref held = Ref::borrow(item);
+      const Ref held = Ref::new_reference(item);
       if (!sink.append(item)) {
         return false;
       }

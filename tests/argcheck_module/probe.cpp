@@ -19,6 +19,15 @@
 namespace brenlox_copt::python {
 namespace {
 
+/// Any object, taken as it is (a new reference): the binding tests' kind that never refuses.
+struct AnyObject {
+  using Value = Ref;
+  static bool convert(PyObject* object, Value& out) noexcept {
+    out = Ref::new_reference(object);
+    return true;
+  }
+};
+
 // How many Probe contents have been released, so tests can see content leaked on a foreign thread.
 std::uint64_t g_released = 0;
 

@@ -87,15 +87,15 @@ TEST_CASE("no problem is created on a poisoned environment") {
 TEST_CASE("variables get dense ids, default names, types and bounds, in one call per batch") {
   RecordingSolver solver;
   BackendModel model = new_model(solver);
-  auto first = model.add_variables(2);
+  auto first = add_variables(model, 2);
   REQUIRE(first.has_value());
   CHECK(first->first == 0);
   CHECK(first->count == 2);
-  auto second = model.add_variables(3);
+  auto second = add_variables(model, 3);
   REQUIRE(second.has_value());
   CHECK(second->first == 2);
   CHECK(second->count == 3);
-  CHECK(model.variable_count() == 5);
+  CHECK(variable_count(model) == 5);
   CHECK(solver.calls == Calls{"COPT_AddCols(2)", "COPT_AddCols(3)"});
   const auto& added = solver.added_columns.at(1);
   CHECK(added.matrix_arguments_null);
@@ -108,8 +108,8 @@ TEST_CASE("variables get dense ids, default names, types and bounds, in one call
 TEST_CASE("default names count on across digit carries, from any first id") {
   RecordingSolver solver;
   BackendModel model = new_model(solver);
-  REQUIRE(model.add_variables(8).has_value());
-  REQUIRE(model.add_variables(1093).has_value());
+  REQUIRE(add_variables(model, 8).has_value());
+  REQUIRE(add_variables(model, 1093).has_value());
   const std::vector<std::string>& names = solver.added_columns.at(1).names;
   REQUIRE(names.size() == 1093);
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -126,7 +126,7 @@ TEST_CASE("given variable lists reach the solver as given, bounds clamped to the
   const std::vector<char32_t> types = {U'B', U'I', U'C'};
   std::vector<double> lower = {kInf, -kInf, -1e40};
   std::vector<double> upper = {kInf, 2.5, 1e40};
-  REQUIRE(model.add_variables(3, {names, types, lower, upper}).has_value());
+  REQUIRE(add_variables(model, 3, {names, types, lower, upper}).has_value());
   const auto& added = solver.added_columns.at(0);
   CHECK(added.types == "BIC");
   CHECK(added.lower == std::vector<double>{1e30, -1e30, -1e30});
@@ -150,56 +150,56 @@ TEST_CASE("a refused batch of variables changes nothing") {
   std::string expected;
   Result<IdRange> result;
   SUBCASE("count beyond c_int, before any list") {
-    result = model.add_variables(2147483648ULL, {one_name, lower_c, one, one});
+    result = add_variables(model, 2147483648ULL, {one_name, lower_c, one, one});
     expected = "Invalid input: variable count exceeds COPT's c_int range";
   }
   SUBCASE("NaN lower bound") {
-    result = model.add_variables(2, {.lower_bounds = with_nan});
+    result = add_variables(model, 2, {.lower_bounds = with_nan});
     expected = "Invalid input: lower bounds cannot contain NaN, got NaN";
   }
   SUBCASE("upper bounds of the wrong length") {
-    result = model.add_variables(2, {.upper_bounds = one});
+    result = add_variables(model, 2, {.upper_bounds = one});
     expected = "Invalid input: upper bounds has length 1, expected 2";
   }
   SUBCASE("lower above upper, shown as given, reported before a bad type") {
     std::vector<double> lower = {0.0, 5.0};
     std::vector<double> upper = {1.0, 1.0};
-    result = model.add_variables(2, {.types = lower_c, .lower_bounds = lower, .upper_bounds = upper});
+    result = add_variables(model, 2, {.types = lower_c, .lower_bounds = lower, .upper_bounds = upper});
     expected = "Invalid input: variable 3 has lower bound 5 greater than upper bound 1";
   }
   SUBCASE("the first pair out of order keeps the values given, beyond the solver's range too") {
     std::vector<double> lower = {-1e40, kInf, 2e40};
     std::vector<double> upper = {1e40, 1e35, 1.0};
-    result = model.add_variables(3, {.lower_bounds = lower, .upper_bounds = upper});
+    result = add_variables(model, 3, {.lower_bounds = lower, .upper_bounds = upper});
     expected = "Invalid input: variable 3 has lower bound inf greater than upper bound "
                "100000000000000000000000000000000000";
   }
   SUBCASE("lower case type") {
-    result = model.add_variables(2, {.types = lower_c});
+    result = add_variables(model, 2, {.types = lower_c});
     expected = "Invalid input: unsupported COPT variable type 'c'; expected 'C', 'B', or 'I'";
   }
   SUBCASE("a type outside ASCII shows as its character") {
-    result = model.add_variables(1, {.types = std::vector<char32_t>{U'\u00e9'}});
+    result = add_variables(model, 1, {.types = std::vector<char32_t>{U'\u00e9'}});
     expected = "Invalid input: unsupported COPT variable type '\u00e9'; expected 'C', 'B', or 'I'";
   }
   SUBCASE("a surrogate, which no text can hold, shows as the replacement character") {
-    result = model.add_variables(1, {.types = std::vector<char32_t>{0xDFFF}});
+    result = add_variables(model, 1, {.types = std::vector<char32_t>{0xDFFF}});
     expected = "Invalid input: unsupported COPT variable type '\uFFFD'; expected 'C', 'B', or 'I'";
   }
   SUBCASE("a value past U+10FFFF likewise") {
-    result = model.add_variables(1, {.types = std::vector<char32_t>{0x110000}});
+    result = add_variables(model, 1, {.types = std::vector<char32_t>{0x110000}});
     expected = "Invalid input: unsupported COPT variable type '\uFFFD'; expected 'C', 'B', or 'I'";
   }
   SUBCASE("types of the wrong length") {
-    result = model.add_variables(1, {.types = lower_c});
+    result = add_variables(model, 1, {.types = lower_c});
     expected = "Invalid input: variable types has length 2, expected 1";
   }
   SUBCASE("too few names, with valid bounds and types") {
-    result = model.add_variables(2, {one_name, std::vector<char32_t>{U'C', U'I'}, two, two});
+    result = add_variables(model, 2, {one_name, std::vector<char32_t>{U'C', U'I'}, two, two});
     expected = "Invalid input: variable names has length 1, expected 2";
   }
   SUBCASE("a name with a zero byte") {
-    result = model.add_variables(2, {.names = bad_names});
+    result = add_variables(model, 2, {.names = bad_names});
     expected = "Invalid name: variable name contains an embedded NUL byte";
   }
   SUBCASE("a batch that passed every check, committed to another model") {
@@ -208,21 +208,21 @@ TEST_CASE("a refused batch of variables changes nothing") {
     CHECK(prepared->ids().first == 2);
     BackendModel other = new_model(solver, 2);
     result = other.commit(std::move(*prepared));
-    CHECK(other.variable_count() == 2);
+    CHECK(variable_count(other) == 2);
     CHECK(solver.calls.empty());
     expected = "Backend state error: the batch was prepared for another model or an earlier state";
   }
   SUBCASE("the solver refuses the columns") {
     solver.fail("COPT_AddCols", 9);
     solver.retcode_message = "no room";
-    result = model.add_variables(2);
+    result = add_variables(model, 2);
     expected = "COPT error in COPT_AddCols: code 9: no room";
   }
   CHECK(error_text(result) == expected);
-  CHECK(model.variable_count() == 2);
+  CHECK(variable_count(model) == 2);
   CHECK(model.get_objective_value() == 7.0);
   solver.statuses.clear();
-  auto next = model.add_variables(1);
+  auto next = add_variables(model, 1);
   REQUIRE(next.has_value());
   CHECK(next->first == 2);
   CHECK(solver.added_columns.back().names == std::vector<std::string>{"x2"});
@@ -232,13 +232,13 @@ TEST_CASE("an empty batch of variables makes no call and keeps the cached result
   RecordingSolver solver;
   BackendModel model = new_model(solver, 1);
   solve_to_cached_results(model, solver);
-  auto none = model.add_variables(0);
+  auto none = add_variables(model, 0);
   REQUIRE(none.has_value());
   CHECK(none->first == 1);
   CHECK(none->count == 0);
   CHECK(solver.calls.empty());
   CHECK(model.get_var_value(0) == 1.5);
-  REQUIRE(model.add_variables(1).has_value());
+  REQUIRE(add_variables(model, 1).has_value());
   CHECK_FALSE(model.get_var_value(0).has_value());
   CHECK_FALSE(model.get_objective_value().has_value());
 }

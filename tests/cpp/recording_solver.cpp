@@ -269,7 +269,7 @@ backend::BackendModel new_model(RecordingSolver& solver, std::uint64_t variables
     throw std::runtime_error(environment.error().display());
   }
   auto model = backend::BackendModel::create(backend::make_record(std::move(*environment)));
-  if (!model || !model->add_variables(variables)) {
+  if (!model || !add_variables(*model, variables)) {
     throw std::runtime_error("the recording solver refused a model");
   }
   solver.calls.clear();
@@ -277,7 +277,7 @@ backend::BackendModel new_model(RecordingSolver& solver, std::uint64_t variables
 }
 
 void solve_to_cached_results(backend::BackendModel& model, RecordingSolver& solver) {
-  solver.solution.assign(static_cast<std::size_t>(model.variable_count()), 1.5);
+  solver.solution.assign(static_cast<std::size_t>(variable_count(model)), 1.5);
   solver.objective_value = 7.0;
   if (!model.optimize() || !model.get_objective_value()) {
     throw std::runtime_error("the scripted solve left no cached results");

@@ -9,9 +9,11 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "backend/error.hpp"
@@ -113,6 +115,45 @@ inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 /// Solves `model` so that it holds cached results (every variable 1.5, objective 7); the log is cleared again.
 void solve_to_cached_results(backend::BackendModel& model, RecordingSolver& solver);
+
+/// Adds as the module does: the batch is prepared (every check, its ids), then committed (the one native call).
+template <class Prepared>
+[[nodiscard]] backend::Result<backend::IdRange> commit_prepared(backend::BackendModel& model,
+                                                                backend::Result<Prepared> prepared) {
+  if (!prepared) {
+    return std::unexpected(std::move(prepared.error()));
+  }
+  return model.commit(std::move(*prepared));
+}
+
+[[nodiscard]] inline backend::Result<backend::IdRange> add_variables(backend::BackendModel& model, std::uint64_t n,
+                                                                     const backend::VariableColumns& columns = {}) {
+  return commit_prepared(model, model.prepare_variables(n, columns));
+}
+
+[[nodiscard]] inline backend::Result<backend::IdRange> add_constraints(backend::BackendModel& model,
+                                                                       backend::ConstraintBatch batch) {
+  return commit_prepared(model, model.prepare_constraints(std::move(batch)));
+}
+
+/// One constraint; its id.
+[[nodiscard]] inline backend::Result<std::uint64_t> add_constraint(
+    backend::BackendModel& model, backend::RowFunction function, backend::ConstraintSet set,
+    std::optional<backend::TerminatedText> name = std::nullopt) {
+  auto ids = commit_prepared(model, model.prepare_constraint(std::move(function), set, name));
+  if (!ids) {
+    return std::unexpected(std::move(ids.error()));
+  }
+  return ids->first;
+}
+
+/// The model's counts, as the first ids of its next batches show them.
+[[nodiscard]] inline std::uint64_t variable_count(const backend::BackendModel& model) {
+  return model.prepare_variables(0).value().ids().first;
+}
+[[nodiscard]] inline std::uint64_t constraint_count(const backend::BackendModel& model) {
+  return model.prepare_constraints({}).value().ids().first;
+}
 
 /// The display text of a failed result.
 template <class T>

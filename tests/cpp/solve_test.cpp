@@ -149,7 +149,7 @@ TEST_CASE("a MIP reads its solution with COPT_GetSolution; a model without varia
   CHECK(model.get_objective_value() == -2.0);
   CHECK_FALSE(model.get_var_value(0).has_value());
 
-  REQUIRE(model.add_variables(1).has_value());
+  REQUIRE(add_variables(model, 1).has_value());
   solver.int_attributes["IsMIP"] = 1;
   solver.solution = {3.0};
   solver.calls.clear();
@@ -157,7 +157,7 @@ TEST_CASE("a MIP reads its solution with COPT_GetSolution; a model without varia
   CHECK(solver.calls.at(4) == "COPT_GetSolution");
   CHECK(model.get_var_value(0) == 3.0);
   // A variable added after the solve has no value.
-  REQUIRE(model.add_variables(1).has_value());
+  REQUIRE(add_variables(model, 1).has_value());
   CHECK_FALSE(model.get_var_value(1).has_value());
 }
 

@@ -13,6 +13,7 @@
 #include "standin/state/control_api.h"
 
 using namespace brenlox_copt::backend;
+using namespace brenlox_copt::testing;
 using brenlox_copt::testing::error_text;
 using brenlox_copt::testing::kInf;
 using Kind = ConstraintSet::Kind;
@@ -44,13 +45,13 @@ void check_nothing_left() {
 /// max 3x + 2y subject to x + y <= 4 and x + 3y <= 6, with 0 <= x <= 3 and y >= 0: optimum 11 at (3, 1).
 void build_production_plan(BackendModel& model) {
   std::vector<double> upper = {3.0, kInf};
-  REQUIRE(model.add_variables(2, {.upper_bounds = upper}).has_value());
+  REQUIRE(add_variables(model, 2, {.upper_bounds = upper}).has_value());
   const std::vector<std::uint64_t> variables = {0, 1, 0, 1};
   const std::vector<double> coefficients = {1.0, 1.0, 1.0, 3.0};
   const std::vector<std::size_t> starts = {0, 2, 4};
   const std::vector<double> constants = {0.0, 0.0};
   const std::vector<ConstraintSet> sets = {{Kind::LessThan, 4.0}, {Kind::LessThan, 6.0}};
-  REQUIRE(model.add_constraints({variables, coefficients, starts, constants, sets}).has_value());
+  REQUIRE(add_constraints(model, {variables, coefficients, starts, constants, sets}).has_value());
   const std::vector<std::uint64_t> objective_variables = {0, 1};
   const std::vector<double> objective_coefficients = {3.0, 2.0};
   REQUIRE(model.set_objective({objective_variables, objective_coefficients, 0.0}, ObjectiveSense::Maximize));
@@ -83,10 +84,10 @@ TEST_CASE("a knapsack MIP solves with its solution read as a MIP's") {
     BackendModel model = standin_model();
     // max 5a + 4b + 3c subject to 2a + 3b + c <= 5, all binary: optimum 9 at (1, 1, 0).
     const std::vector<char32_t> types = {U'B', U'B', U'B'};
-    REQUIRE(model.add_variables(3, {.types = types}).has_value());
+    REQUIRE(add_variables(model, 3, {.types = types}).has_value());
     const std::vector<std::uint64_t> variables = {0, 1, 2};
     const std::vector<double> weights = {2.0, 3.0, 1.0};
-    REQUIRE(model.add_constraint({variables, weights, 0.0}, {Kind::LessThan, 5.0}).has_value());
+    REQUIRE(add_constraint(model, {variables, weights, 0.0}, {Kind::LessThan, 5.0}).has_value());
     const std::vector<double> values = {5.0, 4.0, 3.0};
     REQUIRE(model.set_objective({variables, values, 0.0}, ObjectiveSense::Maximize).has_value());
     CHECK(model.optimize() == 1U);
@@ -101,11 +102,11 @@ TEST_CASE("a knapsack MIP solves with its solution read as a MIP's") {
 TEST_CASE("contradictory constraints are infeasible; forced outcomes map like the solver's own") {
   standin_reset();
   BackendModel model = standin_model();
-  REQUIRE(model.add_variables(1).has_value());
+  REQUIRE(add_variables(model, 1).has_value());
   const std::vector<std::uint64_t> variables = {0};
   const std::vector<double> coefficients = {1.0};
-  REQUIRE(model.add_constraint({variables, coefficients, 0.0}, {Kind::GreaterThan, 2.0}).has_value());
-  REQUIRE(model.add_constraint({variables, coefficients, 0.0}, {Kind::LessThan, 1.0}).has_value());
+  REQUIRE(add_constraint(model, {variables, coefficients, 0.0}, {Kind::GreaterThan, 2.0}).has_value());
+  REQUIRE(add_constraint(model, {variables, coefficients, 0.0}, {Kind::LessThan, 1.0}).has_value());
   CHECK(model.optimize() == 2U);
   CHECK_FALSE(model.get_objective_value().has_value());
 
@@ -125,15 +126,15 @@ TEST_CASE("a failed edit on the stand-in keeps the ids, and a failed creation le
   standin_reset();
   {
     BackendModel model = standin_model();
-    REQUIRE(model.add_variables(1).has_value());
+    REQUIRE(add_variables(model, 1).has_value());
     const std::string refused = "  rows refused\n";
     REQUIRE(standin_set_message(6, refused.data(), static_cast<long long>(refused.size())) == 0);
     REQUIRE(standin_arm("COPT_AddRows", 0, 6, 1, 0) == 0);
     const std::vector<std::uint64_t> variables = {0};
     const std::vector<double> coefficients = {1.0};
-    CHECK(error_text(model.add_constraint({variables, coefficients, 0.0}, {Kind::LessThan, 1.0})) ==
+    CHECK(error_text(add_constraint(model, {variables, coefficients, 0.0}, {Kind::LessThan, 1.0})) ==
           "COPT error in COPT_AddRows: code 6: rows refused");
-    CHECK(model.add_constraint({variables, coefficients, 0.0}, {Kind::LessThan, 1.0}) == 0U);
+    CHECK(add_constraint(model, {variables, coefficients, 0.0}, {Kind::LessThan, 1.0}) == 0U);
   }
   check_nothing_left();
 
