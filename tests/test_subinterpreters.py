@@ -188,6 +188,17 @@ def take():
     objects = ctypes.cast(slot.value, ctypes.py_object).value
     decref(objects)
     return objects
+def take_refuse_and_drop():
+    model, env = take()
+    try:
+        Model(env=env)
+    except TypeError as error:
+        assert str(error) == "'Env' object is not an instance of 'Env'", error
+    else:
+        raise AssertionError("another interpreter's Env taken")
+    del model, env
+    gc.collect()
+    assert Model(env=Env()).add_variable() == 0
 '''
 exec(HANDOVER)
 
@@ -202,29 +213,12 @@ model.add_variable()
 give((model, Env()))
 del model
 run('''
-    model, env = take()
-    try:
-        Model(env=env)
-    except TypeError as error:
-        assert str(error) == "'Env' object is not an instance of 'Env'", error
-    else:
-        raise AssertionError("the main interpreter's Env taken")
-    del model, env
-    gc.collect()
-    assert Model(env=Env()).add_variable() == 0
+    take_refuse_and_drop()
     model = Model()
     give((model, Env()))
     del model
 ''')
-model, env = take()
-try:
-    Model(env=env)
-except TypeError as error:
-    assert str(error) == "'Env' object is not an instance of 'Env'", error
-else:
-    raise AssertionError("a sub-interpreter's Env taken")
-del model, env
-gc.collect()
+take_refuse_and_drop()
 run("assert Model(env=Env()).add_variable() == 0")
 interpreters.destroy(interpreter)
 assert Model(env=Env()).add_variable() == 0
