@@ -72,15 +72,14 @@ class BRENLOX_COPT(ConicSolver):
             outcome = _core.solve(model, len(arrays.lbs))
         except (RuntimeError, ValueError, TypeError, OverflowError) as error:
             raise SolverError(f"BRENLOX_COPT: {error}") from error
-        return {"outcome": outcome, "time_limit": settings.time_limit}
+        return {"outcome": outcome}
 
     def invert(self, results, inverse_data):
         outcome = results["outcome"]
         attr = {s.SOLVE_TIME: outcome.seconds}
-        status = _STATUS.get(outcome.code)
-        if status is None:
-            # No usable outcome: under a time limit that is the limit; otherwise the solver failed to decide.
-            status = s.USER_LIMIT if results["time_limit"] is not None else s.SOLVER_ERROR
+        # No usable outcome (a limit reached before any solution, or no decision) is a failure: CVXPY's one status
+        # for a limit says a solution is present.
+        status = _STATUS.get(outcome.code, s.SOLVER_ERROR)
         if status in s.SOLUTION_PRESENT and outcome.values is not None:
             primal = {self.VAR_ID: np.array(outcome.values)}
             return Solution(status, outcome.objective + inverse_data[s.OFFSET], primal, None, attr)
