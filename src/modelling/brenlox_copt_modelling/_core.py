@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import gc
 import math
 import time
 from collections.abc import Mapping, Sequence
@@ -77,6 +78,21 @@ class Outcome:
     values: list[float] | None
     objective: float | None
     seconds: float
+
+
+def csr_rows(starts, indices, values) -> tuple[list[list[int]], list[list[float]]]:
+    """The rows of a compressed-row matrix as lists: the module reads a short list of Python numbers faster than a
+    short array's buffer. The collector is paused while the many small lists are made: each would count towards a
+    collection that finds nothing to free."""
+    starts, indices, values = starts.tolist(), indices.tolist(), values.tolist()
+    collecting = gc.isenabled()
+    gc.disable()
+    try:
+        bounds = list(zip(starts, starts[1:]))
+        return [indices[a:b] for a, b in bounds], [values[a:b] for a, b in bounds]
+    finally:
+        if collecting:
+            gc.enable()
 
 
 def load(arrays: Arrays, settings: Settings) -> brenlox_copt.Model:

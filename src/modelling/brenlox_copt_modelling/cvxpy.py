@@ -101,14 +101,12 @@ def _arrays(data) -> _core.Arrays:
             vtypes[i] = "I"
         for i in data[s.BOOL_IDX]:
             vtypes[i] = "B"
-    starts, indices, values = matrix.indptr, matrix.indices, matrix.data
+    row_vars, row_coeffs = _core.csr_rows(matrix.indptr, matrix.indices, matrix.data)
     equalities = dims[s.EQ_DIM]
     rows = matrix.shape[0]
     nonzero = np.flatnonzero(c)
     return _core.Arrays(
-        lbs=lbs, ubs=ubs, vtypes=vtypes,
-        row_vars=[indices[starts[i]:starts[i + 1]] for i in range(rows)],
-        row_coeffs=[values[starts[i]:starts[i + 1]] for i in range(rows)],
+        lbs=lbs, ubs=ubs, vtypes=vtypes, row_vars=row_vars, row_coeffs=row_coeffs,
         senses=["="] * equalities + ["<"] * (rows - equalities),
         rhss=np.asarray(data[s.B], dtype=float),
         obj_vars=nonzero, obj_coeffs=c[nonzero],

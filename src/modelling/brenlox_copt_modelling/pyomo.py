@@ -164,9 +164,7 @@ def _arrays(form) -> tuple[_core.Arrays, bool]:
     )
     matrix = form.A.tocsr() if form.A is not None else None
     if matrix is not None and matrix.shape[0]:
-        starts, indices, data = matrix.indptr, matrix.indices, matrix.data
-        arrays.row_vars = [indices[s:e] for s, e in zip(starts[:-1], starts[1:])]
-        arrays.row_coeffs = [data[s:e] for s, e in zip(starts[:-1], starts[1:])]
+        arrays.row_vars, arrays.row_coeffs = _core.csr_rows(matrix.indptr, matrix.indices, matrix.data)
         arrays.senses = [_SENSES[row.bound_type] for row in form.rows]
         arrays.rhss = form.rhs
     if form.objectives:
