@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import gc
 import math
+import threading
 import time
 from collections.abc import Mapping, Sequence
 from dataclasses import dataclass, field
@@ -95,9 +96,31 @@ def csr_rows(starts, indices, values) -> tuple[list[list[int]], list[list[float]
             gc.enable()
 
 
+_local = threading.local()
+
+
+def environment() -> brenlox_copt.Env:
+    """This thread's solver environment, made at its first use and shared by every model the adapters build on the
+    thread: making one loads the library and starts the solver (a licence check with COPT), once, not per solve.
+    Per thread, as an environment serves the thread that made it only."""
+    env = getattr(_local, "env", None)
+    if env is None:
+        env = _local.env = brenlox_copt.Env()
+    return env
+
+
+def available() -> bool:
+    """True when the solver library loads and starts."""
+    try:
+        environment()
+    except RuntimeError:
+        return False
+    return True
+
+
 def load(arrays: Arrays, settings: Settings) -> brenlox_copt.Model:
     """A new model holding `arrays`, with `settings` sent first (so a silent model never prints)."""
-    model = brenlox_copt.Model()
+    model = brenlox_copt.Model(env=environment())
     for name, value in settings.parameters():
         model.set_optimizer_attr(name, value)
     n = len(arrays.lbs)

@@ -50,13 +50,7 @@ class BRENLOX_COPT(LpSolver):
 
     def available(self):
         """True when the solver library loads (its search order: $COPT_HOME/bin and the default place)."""
-        try:
-            import brenlox_copt
-
-            brenlox_copt.Env()
-        except (ImportError, RuntimeError):
-            return False
-        return True
+        return _core.available()
 
     def actualSolve(self, lp, **kwargs):
         variables = lp.variables()

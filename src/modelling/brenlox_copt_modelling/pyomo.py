@@ -46,13 +46,7 @@ class BrenloxCopt(SolverBase):
     CONFIG = BranchAndBoundConfig()
 
     def available(self) -> Availability:
-        try:
-            import brenlox_copt
-
-            brenlox_copt.Env()
-        except (ImportError, RuntimeError):
-            return Availability.NotFound
-        return Availability.FullLicense
+        return Availability.FullLicense if _core.available() else Availability.NotFound
 
     def version(self) -> tuple:
         return tuple(int(part) for part in metadata.version("brenlox-copt").split(".")[:3] if part.isdigit())
