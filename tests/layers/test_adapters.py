@@ -29,17 +29,17 @@ def _pyomo_model(quadratic=False):
     return m
 
 
-def _pyomo(timeLimit=None):
+def _pyomo(timeLimit=None, **options):
     from pyomo.contrib.solver.common.factory import SolverFactory
 
     m = _pyomo_model()
     res = SolverFactory("brenlox_copt").solve(m, time_limit=timeLimit, load_solutions=False,
-                                              raise_exception_on_nonoptimal_result=False)
+                                              raise_exception_on_nonoptimal_result=False, solver_options=options)
     x = res.solution_loader.get_vars([m.x])[m.x] if res.solution_loader.get_number_of_solutions() else None
     return res.termination_condition.name, res.solution_status.name, x
 
 
-def _cvxpy(timeLimit=None, quadratic=False):
+def _cvxpy(timeLimit=None, quadratic=False, **options):
     cp = pytest.importorskip("cvxpy")
     from brenlox_copt_modelling.cvxpy import BRENLOX_COPT
 
@@ -47,9 +47,9 @@ def _cvxpy(timeLimit=None, quadratic=False):
     objective = cp.Maximize(cp.sum(x) - cp.sum_squares(x) if quadratic else cp.sum(x))
     problem = cp.Problem(objective, [cp.sum(x) <= 4])
     try:
-        problem.solve(solver=BRENLOX_COPT(), **({} if timeLimit is None else {"time_limit": timeLimit}))
+        problem.solve(solver=BRENLOX_COPT(), **({} if timeLimit is None else {"time_limit": timeLimit}), **options)
     except cp.error.SolverError:
-        if quadratic:
+        if quadratic or options:
             raise
         return "solver failed", None, None
     return problem.status, None, None if x.value is None else float(x.value[0])
@@ -122,6 +122,10 @@ def _cvxpy_quadratic():
     _cvxpy(quadratic=True)
 
 
+UNKNOWN = {"NoSuchParameter": 1}
+SOLVER_REFUSES = "COPT error in COPT_SetIntParam(Raw): code 8"
+
+
 def _error(module, name):
     return lambda: getattr(pytest.importorskip(module), name)
 
@@ -132,7 +136,11 @@ def _error(module, name):
      "linear and mixed-integer linear models only"),
     (_pyomo_duals, _error("pyomo.contrib.solver.common.util", "NoDualsError"), "does not compute duals"),
     (_cvxpy_quadratic, _error("cvxpy.error", "SolverError"), "no quadratic terms, no cones"),
-], ids=["pulp-warm-start", "pyomo-quadratic", "pyomo-duals", "cvxpy-quadratic"])
+    (lambda: _pulp(**UNKNOWN), _error("pulp", "PulpSolverError"), SOLVER_REFUSES),
+    (lambda: _pyomo(**UNKNOWN), _error("pyomo.contrib.solver.common.util", "SolverError"), SOLVER_REFUSES),
+    (lambda: _cvxpy(**UNKNOWN), _error("cvxpy.error", "SolverError"), SOLVER_REFUSES),
+], ids=["pulp-warm-start", "pyomo-quadratic", "pyomo-duals", "cvxpy-quadratic", "pulp-unknown-parameter",
+        "pyomo-unknown-parameter", "cvxpy-unknown-parameter"])
 def test_what_the_module_cannot_do_is_refused_by_name(standin, action, error, message):
     with pytest.raises(error()) as raised:
         action()

@@ -28,6 +28,7 @@ from pyomo.contrib.solver.common.util import (
     NoOptimalSolutionError,
     NoReducedCostsError,
     NoSolutionError,
+    SolverError,
 )
 from pyomo.common.enums import ObjectiveSense
 from pyomo.core.staleflag import StaleFlagManager
@@ -99,18 +100,22 @@ class BrenloxCopt(SolverBase):
         settings = _core.Settings(silent=False, time_limit=config.time_limit, rel_gap=config.rel_gap,
                                   abs_gap=config.abs_gap, threads=config.threads, raw=dict(config.solver_options))
         log = io.StringIO()
-        with capture_output(output=TeeStream(log, *config.tee), capture_fd=True):
-            timer.start("load")
-            loaded = _core.load(arrays, settings)
-            timer.stop("load")
-            timer.start("optimize")
-            outcome = _core.solve(loaded, len(arrays.lbs))
-            timer.stop("optimize")
+        try:
+            with capture_output(output=TeeStream(log, *config.tee), capture_fd=True):
+                timer.start("load")
+                loaded = _core.load(arrays, settings)
+                timer.stop("load")
+                timer.start("optimize")
+                outcome = _core.solve(loaded, len(arrays.lbs))
+                timer.stop("optimize")
+        except (RuntimeError, ValueError, TypeError, OverflowError) as error:
+            # What the module refuses (a parameter the solver does not know, a lower bound above the upper, ...).
+            raise SolverError(f"brenlox_copt: {error}") from error
         results.solver_log = log.getvalue()
         results.timing_info.solve_time = outcome.seconds
         values = None if outcome.values is None else ComponentMap(zip(form.columns, outcome.values))
         results.solution_loader = _Loader(model, values)
-        results.termination_condition, results.solution_status = _status(outcome, config, integer)
+        results.termination_condition, results.solution_status = _status(outcome, config)
         if form.objectives and outcome.values is not None:
             results.incumbent_objective = outcome.objective
             # An LP's optimum is its own bound; the module reports no bound for a MIP.
@@ -118,7 +123,7 @@ class BrenloxCopt(SolverBase):
                 results.objective_bound = outcome.objective
 
 
-def _status(outcome, config, integer: bool):
+def _status(outcome, config):
     solution = SolutionStatus.noSolution if outcome.values is None else SolutionStatus.feasible
     if outcome.code == _core.OPTIMAL:
         return TerminationCondition.convergenceCriteriaSatisfied, SolutionStatus.optimal
@@ -136,8 +141,6 @@ def _status(outcome, config, integer: bool):
 def _compile(model):
     try:
         return LinearStandardFormCompiler().write(model, mixed_form=True, set_sense=None)
-    except InfeasibleConstraintException:
-        raise
     except (InvalidExpressionError, InvalidConstraintError, ValueError) as error:
         # The compiler's refusals: nonlinear (quadratic included) terms, components it does not know (SOS, ...).
         raise IncompatibleModelError(
