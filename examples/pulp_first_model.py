@@ -5,8 +5,8 @@ import pulp
 from brenlox_copt_modelling.pulp import BRENLOX_COPT
 
 prob = pulp.LpProblem("production", pulp.LpMaximize)
-chairs = pulp.LpVariable("chairs", lowBound=0)
-tables = pulp.LpVariable("tables", lowBound=0, cat="Integer")
+chairs = prob.add_variable("chairs", lowBound=0)
+tables = prob.add_variable("tables", lowBound=0, cat="Integer")
 prob += 45 * chairs + 80 * tables, "profit"
 prob += 5 * chairs + 20 * tables <= 400, "wood"
 prob += 10 * chairs + 15 * tables <= 450, "labour"

@@ -12,7 +12,7 @@ def _pulp(timeLimit=None, **options):
     from brenlox_copt_modelling.pulp import BRENLOX_COPT
 
     prob = pulp.LpProblem("p", pulp.LpMaximize)
-    x, y = pulp.LpVariable("x", 0, 3), pulp.LpVariable("y", 0, 3)
+    x, y = prob.add_variable("x", 0, 3), prob.add_variable("y", 0, 3)
     prob += x + y
     prob += x + y <= 4, "cap"
     prob.solve(BRENLOX_COPT(msg=False, timeLimit=timeLimit, **options))
