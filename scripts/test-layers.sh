@@ -3,9 +3,7 @@
 # on CPython 3.11 for x86_64 only: the release wheel of build/wheelhouse (made by scripts/check-wheel.sh) with the
 # layers pinned in scripts/requirements-layers.txt, in a virtual environment of its own. Elsewhere those tests skip,
 # as the layers are not installed there. Arguments go to pytest.
-set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 wheels=(build/wheelhouse/*.whl)
 [ -f "${wheels[0]}" ] || { echo "test-layers: no wheel in build/wheelhouse; run scripts/check-wheel.sh"; exit 1; }
 python=$(ls -d "${PYENV_ROOT:-$HOME/.pyenv}"/versions/3.11.*/bin/python3.11 2>/dev/null | sort -V | tail -1)
