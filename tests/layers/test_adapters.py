@@ -30,9 +30,9 @@ def _pyomo_model(quadratic=False):
 
 
 def _pyomo(timeLimit=None, **options):
+    m = _pyomo_model()
     from pyomo.contrib.solver.common.factory import SolverFactory
 
-    m = _pyomo_model()
     res = SolverFactory("brenlox_copt").solve(m, time_limit=timeLimit, load_solutions=False,
                                               raise_exception_on_nonoptimal_result=False, solver_options=options)
     x = res.solution_loader.get_vars([m.x])[m.x] if res.solution_loader.get_number_of_solutions() else None
