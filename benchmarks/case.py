@@ -4,7 +4,8 @@ repetitions and prints the seconds of each timed phase as JSON on its last line 
     python benchmarks/case.py <arm> <model> <size> <repetitions>
 
 Arms: ours (the module, stand-in in its discard mode: the binding's own cost), ours_numpy (the same with the bounds
-as NumPy arrays, beside a memcpy of their bytes), floor (the conversion floor),
+as NumPy arrays, beside a memcpy of their bytes), arrays (the rows from lists, from 2-D arrays and from lists of 1-D
+arrays, and the bounds from arrays, beside the array floor), floor (the conversion floor),
 highspy_lists, highspy_numpy, e2e_ours (the module on the stand-in that stores the problem), memory (peak extra
 memory of one add_constraints call), processes (MANY_MODELS models of the given size built and solved one after the
 other in this process, then on a pool of two worker processes, the pool's start included)."""
@@ -147,6 +148,45 @@ def ours_numpy(model: models.Model, repetitions: int) -> dict[str, list[float]]:
         if next(turns) % 2:
             calls.reverse()
         return {**dict(calls), "memcpy": lambda: (f.copy_buffer(lbs), f.copy_buffer(ubs))}
+
+    return repeat(repetitions, phases)
+
+
+def arrays(model: models.Model, repetitions: int) -> dict[str, list[float]]:
+    """The same rows as lists, as two 2-D arrays (int64 ids, float64 coefficients; rows of one length only) and as
+    lists of 1-D arrays sliced from compressed rows, the bounds as float64 arrays; beside the array floor: copying the
+    same arrays, making the id list and the generated names."""
+    import numpy as np
+
+    standin(discard=True)
+    import brenlox_copt
+
+    f = floor_module()
+    m = model
+    starts, indices, values, _, _ = models.csr(m)
+    starts.append(len(indices))
+    indices, values = np.asarray(indices, dtype=np.int64), np.asarray(values, dtype=np.float64)
+    row_ids = [indices[starts[r]:starts[r + 1]] for r in range(len(m.fs_vars))]
+    row_values = [values[starts[r]:starts[r + 1]] for r in range(len(m.fs_vars))]
+    consts, rhss = np.asarray(m.fs_consts, dtype=np.float64), np.asarray(m.rhss, dtype=np.float64)
+    lbs, ubs = np.asarray(m.lbs, dtype=np.float64), np.asarray(m.ubs, dtype=np.float64)
+    rows, n = len(m.fs_vars), m.n_vars
+    equal = len({len(row) for row in m.fs_vars}) == 1
+    ids_2d, values_2d = (indices.reshape(rows, -1), values.reshape(rows, -1)) if equal else (None, None)
+
+    def phases() -> dict[str, Callable[[], object]]:
+        target = brenlox_copt.Model()
+        target.add_variables(n)
+        calls = {
+            "rows_lists": lambda: target.add_constraints(m.fs_vars, m.fs_coeffs, m.fs_consts, m.senses, m.rhss),
+            "rows_1d": lambda: target.add_constraints(row_ids, row_values, consts, m.senses, rhss),
+            "vars_arrays": lambda: target.add_variables(n, lbs=lbs, ubs=ubs),
+            "vars_floor": lambda: f.array_floor((), (lbs, ubs), n, "x"),
+        }
+        if equal:
+            calls["rows_2d"] = lambda: target.add_constraints(ids_2d, values_2d, consts, m.senses, rhss)
+            calls["rows_floor"] = lambda: f.array_floor((ids_2d,), (values_2d, consts, rhss), rows, "c")
+        return calls
 
     return repeat(repetitions, phases)
 
@@ -333,6 +373,8 @@ def main() -> None:
         result = {"phases": ours(model, kind, repetitions, discard=False), "checksum": models.checksum(model)}
     elif arm == "ours_numpy":
         result = {"phases": ours_numpy(model, repetitions)}
+    elif arm == "arrays":
+        result = {"phases": arrays(model, repetitions)}
     elif arm == "floor":
         result = {"phases": floor(model, kind, repetitions)}
     elif arm in ("highspy_lists", "highspy_numpy"):

@@ -118,7 +118,26 @@ def two_term_rows(count: int) -> Model:
     )
 
 
-BUILDERS = {"lp": classic_lp, "long": long_rows, "mip": named_mip, "single": two_term_rows}
+WIDE_ROW_TERMS = 50
+
+
+def wide_rows(count: int) -> Model:
+    """`count` rows of exactly 50 terms over 1000 variables in [0, 10], each row's sum at most 100: rows of one
+    length, as a two-dimensional array holds them."""
+    ids = list(range(LONG_ROW_VARIABLES))
+    return Model(
+        lbs=[0.0] * LONG_ROW_VARIABLES,
+        ubs=[10.0] * LONG_ROW_VARIABLES,
+        fs_vars=[[ids[(r * 7 + j * 13) % LONG_ROW_VARIABLES] for j in range(WIDE_ROW_TERMS)] for r in range(count)],
+        fs_coeffs=[[1.0 + (j % 5) for j in range(WIDE_ROW_TERMS)] for _ in range(count)],
+        fs_consts=[0.0] * count,
+        senses=["<"] * count,
+        rhss=[100.0] * count,
+        objective=(ids, [1.0] * LONG_ROW_VARIABLES),
+    )
+
+
+BUILDERS = {"lp": classic_lp, "long": long_rows, "mip": named_mip, "single": two_term_rows, "wide": wide_rows}
 
 
 def clamp(bound: float) -> float:

@@ -5,6 +5,7 @@ measured in this one run.
 
     python benchmarks/run.py            # the full sizes (classic LP at N = 250, 500, 1000: 0.25M to 4M nonzeros)
     python benchmarks/run.py --smoke    # tiny sizes, every arm, a few seconds (CI: it only has to keep working)
+    python benchmarks/run.py --arrays   # only the NumPy input forms, beside lists, highspy's CSR arrays and the floor
 
 Needs a development build (bash scripts/build.sh: the module, the stand-in solver, the floor module and the C++
 baseline) and benchmarks/requirements.txt; benchmarks/run.sh does all of it from a clean clone."""
@@ -31,6 +32,7 @@ ROOT = HERE.parent
 GOAL_ROWS_FLOOR, GOAL_FLAT_FLOOR, GOAL_HIGHSPY, GOAL_SCALING = 1.3, 1.2, 3.0, 1.25
 GOAL_SINGLE_NS, GOAL_BATCH, GOAL_MEMORY, GOAL_END_TO_END = 1000.0, 10.0, 2.0, 1.3
 PROCESSES_LP = 45
+GOAL_ARRAY_FLOOR, GOAL_ARRAY_HIGHSPY, GOAL_ARRAY_LISTS, GOAL_ARRAY_VARS = 1.5, 3.0, 0.5, 1.2
 
 
 @dataclass(frozen=True)
@@ -46,6 +48,9 @@ class Plan:
 FULL = Plan(lp_sizes=(250, 500, 1000), long_rows=2000, mip_variables=200_000, single_calls=100_000, repetitions=5,
             processes_lp=PROCESSES_LP)
 SMOKE = Plan(lp_sizes=(3, 5), long_rows=3, mip_variables=10, single_calls=10, repetitions=2, processes_lp=3)
+# The array forms' cases: 2-term rows (the classic LP at N = 500: 1M nonzeros) and 50-term rows (1M nonzeros).
+ARRAY_CASES = (("lp", 500), ("wide", 20_000))
+SMOKE_ARRAY_CASES = (("lp", 3), ("wide", 3))
 
 LIST_ARMS = ("ours", "floor", "highspy_lists", "highspy_numpy")
 END_TO_END_ARMS = ("e2e_ours", "e2e_cpp")
@@ -53,7 +58,8 @@ NATIVE_ARMS = {"e2e_cpp": [], "standin_discard": ["discard"]}
 # The unit each phase's time is divided by.
 UNITS = {"vars": "var", "names": "name", "rows": "nnz", "objective": "var", "add_variable": "call",
          "add_constraint": "call", "total": "nnz", "vars_ids": "var", "rows_ids": "nnz", "memcpy": "var",
-         "vars_without_bounds": "var"}
+         "vars_without_bounds": "var", "rows_lists": "nnz", "rows_2d": "nnz", "rows_1d": "nnz", "rows_floor": "nnz",
+         "vars_arrays": "var", "vars_floor": "var"}
 
 
 def build_dir() -> Path:
@@ -228,6 +234,49 @@ def ratios(results: Results, plan: Plan) -> list[Ratio]:
     return [item for item in found if item is not None]
 
 
+def array_ratios(results: Results, cases: tuple[tuple[str, int], ...]) -> list[Ratio]:
+    """The array forms' goals: rows from 2-D arrays against the floor, highspy's CSR arrays and lists; lists of 1-D
+    arrays against lists of lists; bounds from arrays against the floor."""
+    found: list[Ratio | None] = []
+    (short, short_size), (wide, wide_size) = cases
+    standin_rows = (-1.0, (short, short_size, "standin_discard", "rows"))
+    standin_vars = (-1.0, (short, short_size, "standin_discard", "vars"))
+
+    def phase(kind: str, size: int, name: str) -> tuple:
+        return (kind, size, "arrays", name)
+
+    found.append(ratio(results, f"2-D arrays within {GOAL_ARRAY_FLOOR}x of the array floor",
+                       f"{short} {short_size} 2-term rows: (2-D - stand-in) / floor",
+                       [(1.0, phase(short, short_size, "rows_2d")), standin_rows],
+                       phase(short, short_size, "rows_floor"), GOAL_ARRAY_FLOOR, True))
+    found.append(ratio(results, f"2-D arrays at most {GOAL_ARRAY_HIGHSPY}x highspy's CSR arrays",
+                       f"{wide} {wide_size} 50-term rows: 2-D / highspy NumPy", phase(wide, wide_size, "rows_2d"),
+                       (wide, wide_size, "highspy_numpy", "rows"), GOAL_ARRAY_HIGHSPY, True))
+    found.append(ratio(results, f"2-D arrays at most {GOAL_ARRAY_LISTS}x the lists",
+                       f"{short} {short_size} 2-term rows: 2-D / lists", phase(short, short_size, "rows_2d"),
+                       phase(short, short_size, "rows_lists"), GOAL_ARRAY_LISTS, True))
+    for kind, size in cases:
+        found.append(ratio(results, "lists of 1-D arrays no slower than lists of lists",
+                           f"{kind} {size} rows: lists of 1-D arrays / lists", phase(kind, size, "rows_1d"),
+                           phase(kind, size, "rows_lists"), 1.0, True))
+    found.append(ratio(results, f"bounds from arrays within {GOAL_ARRAY_VARS}x of the floor",
+                       f"{short} {short_size} add_variables: (arrays - stand-in) / floor",
+                       [(1.0, phase(short, short_size, "vars_arrays")), standin_vars],
+                       phase(short, short_size, "vars_floor"), GOAL_ARRAY_VARS, True))
+    return [item for item in found if item is not None]
+
+
+def run_arrays(cases: tuple[tuple[str, int], ...], repetitions: int, progress) -> Results:
+    results = Results()
+    (short, short_size), _ = cases
+    plan = [(arm, kind, size) for kind, size in cases for arm in ("arrays", "highspy_numpy")]
+    plan.append(("standin_discard", short, short_size))
+    for arm, kind, size in plan:
+        progress(f"{kind} {size}: {arm}")
+        results.add(kind, size, arm, run_case(arm, kind, size, repetitions))
+    return results
+
+
 def row_array_bytes(rows: int, nnz: int) -> int:
     """What add_constraints hands to the solver for default names: starts, counts, column indices, values, both
     bounds, and the names ("c{id}" in fixed-width slots) with their pointers."""
@@ -323,13 +372,31 @@ def machine() -> str:
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--smoke", action="store_true", help="tiny sizes and two repetitions (checks nothing)")
+    parser.add_argument("--arrays", action="store_true", help="only the NumPy input forms (with --smoke: tiny)")
     parser.add_argument("--repetitions", type=int, help="repetitions per case (default 5, smoke 2)")
     parser.add_argument("--write", type=Path, help="also write the report as Markdown to this file")
     arguments = parser.parse_args()
     plan = SMOKE if arguments.smoke else FULL
     if arguments.repetitions:
         plan = dataclasses.replace(plan, repetitions=arguments.repetitions)
-    results = run(plan, lambda text: print(f"  running {text}", file=sys.stderr, flush=True))
+    progress = lambda text: print(f"  running {text}", file=sys.stderr, flush=True)  # noqa: E731
+    if arguments.arrays:
+        cases = SMOKE_ARRAY_CASES if arguments.smoke else ARRAY_CASES
+        results = run_arrays(cases, plan.repetitions, progress)
+        print("\n".join([
+            "## NumPy input forms (nanoseconds per unit, median and minimum; one process per case)",
+            "",
+            "Arm `arrays`: `rows_lists` from lists of lists, `rows_2d` from an int64 and a float64 2-D array, `rows_1d` "
+            "from lists of 1-D arrays sliced from compressed rows, `vars_arrays` the bounds as float64 arrays; "
+            "`*_floor` copy the same arrays and make the id list and the generated names; `standin_discard` is the "
+            "stand-in's own share, from C++.",
+            "",
+            *results.table(),
+            "",
+            *ratio_table(array_ratios(results, cases)),
+        ]))
+        return
+    results = run(plan, progress)
     report = [
         "## Nanoseconds per unit (median and minimum over the repetitions; one process per case)",
         "",

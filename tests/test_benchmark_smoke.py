@@ -62,3 +62,40 @@ def test_smoke_run_reports_every_arm_and_goal(tmp_path):
     for _models, _each, _what, sequential, two, speed_up in rows:
         assert float(sequential) > 0 and float(two) > 0 and float(speed_up) >= 0
     assert report.read_text().endswith(done.stdout)
+
+
+ARRAY_PHASES = {
+    ("lp", "arrays"): {"rows_lists", "rows_2d", "rows_1d", "rows_floor", "vars_arrays", "vars_floor"},
+    ("wide", "arrays"): {"rows_lists", "rows_2d", "rows_1d", "rows_floor", "vars_arrays", "vars_floor"},
+    ("lp", "highspy_numpy"): {"vars", "rows"},
+    ("wide", "highspy_numpy"): {"vars", "rows"},
+    ("lp", "standin_discard"): {"vars", "rows"},
+}
+ARRAY_GOALS = {
+    "2-D arrays within 1.5x of the array floor",
+    "2-D arrays at most 3.0x highspy's CSR arrays",
+    "2-D arrays at most 0.5x the lists",
+    "lists of 1-D arrays no slower than lists of lists",
+    "bounds from arrays within 1.2x of the floor",
+}
+
+
+@pytest.mark.skipif(sys.platform == "win32", reason="the benchmarks compare against highspy and a C++ program "
+                    "built on Linux")
+def test_array_smoke_run_reports_every_phase_and_goal():
+    done = subprocess.run([sys.executable, str(ROOT / "benchmarks" / "run.py"), "--arrays", "--smoke"],
+                          capture_output=True, text=True, timeout=900, check=False)
+    assert done.returncode == 0, done.stderr
+    phases: dict[tuple[str, str], set[str]] = {}
+    goals: set[str] = set()
+    for line in done.stdout.splitlines():
+        row = cells(line) if line.startswith("| ") else []
+        if len(row) == 7 and row[0] != "model":
+            kind, _size, arm, phase, _unit, median, minimum = row
+            phases.setdefault((kind, arm), set()).add(phase)
+            assert float(median) > 0 and float(minimum) > 0, line
+        elif len(row) == 5 and row[0] != "goal":
+            goals.add(row[0])
+            assert row[4] in ("yes", "NO"), line
+    assert phases == ARRAY_PHASES
+    assert goals == ARRAY_GOALS

@@ -143,6 +143,12 @@ LONG_CONVERSIONS = {
     "tuple of ids": (f"'set_objective', ((0,) * {MANY}, [1.0] * {MANY}, 0.0, 1), {{}}", "vars"),
     "buffer of numbers": (f"'add_variables', ({MANY},), {{'ubs': np.ones({MANY})}}", "ubs"),
     "buffer of ids": (f"'set_objective', (np.zeros({MANY}, dtype=np.int64), [1.0] * {MANY}, 0.0, 1), {{}}", "vars"),
+    "2-D array of ids": (
+        f"'add_constraints', (np.zeros(({MANY}, 2), dtype=np.int64), [], [], [], []), {{}}", "fs_vars"),
+    "endless 2-D array of empty rows": ("'add_constraints', (np.empty((2**40, 0), dtype=np.int64), [], [], [], []), {}",
+                                        "fs_vars"),
+    "endless 2-D broadcast of coefficients": (
+        "'add_constraints', ([], np.broadcast_to(1.0, (2**40, 2)), [], [], []), {}", "fs_coeffs"),
     "many short rows": (
         f"'add_constraints', ([[0]] * {MANY}, [[1.0]] * {MANY}, [0.0] * {MANY}, ['<'] * {MANY}, [1.0] * {MANY}), {{}}",
         "fs_vars",

@@ -1,13 +1,18 @@
 // floor_module.cpp: the conversion floor, a benchmark-only module that reads Python lists into C++ vectors with the
 // limited-API calls brenlox_copt uses for exact lists, holding them all as a binding does for its one native call,
-// and does nothing else: the limit of any list-based binding.
+// and does nothing else: the limit of any list-based binding. Its array floor copies NumPy arrays and makes what the
+// module must make besides: the list of new ids and the generated names.
 #include <Python.h>
+
+#include "backend/batch_names.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -195,10 +200,85 @@ PyObject* copy_buffer(PyObject* /*module*/, PyObject* object) noexcept {
   return PyLong_FromSize_t(size);
 }
 
+/// Appends a C-contiguous buffer's items to `out`: int64 items widened to ids, float64 items copied.
+template <class Value>
+bool copy_items(PyObject* object, std::vector<Value>& out) {
+  Py_buffer view;
+  if (PyObject_GetBuffer(object, &view, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) != 0) {
+    return false;
+  }
+  const auto count = static_cast<std::size_t>(view.len / view.itemsize);
+  const bool integers = std::string_view(view.format) == "l" || std::string_view(view.format) == "q";
+  const bool readable = view.itemsize == 8 && integers == std::is_integral_v<Value>;
+  if (readable) {
+    out.resize(count);
+    if constexpr (std::is_integral_v<Value>) {
+      for (std::size_t index = 0; index < count; ++index) {
+        std::int64_t item;
+        std::memcpy(&item, static_cast<const char*>(view.buf) + index * 8, 8);
+        out[index] = static_cast<Value>(item);
+      }
+    } else {
+      std::memcpy(out.data(), view.buf, count * 8);
+    }
+  }
+  PyBuffer_Release(&view);
+  if (!readable) {
+    PyErr_SetString(PyExc_TypeError, "the array floor reads int64 ids and float64 values only");
+  }
+  return readable;
+}
+
+/// array_floor(id_arrays, value_arrays, count, prefix): copies every array (ids widened to 64 bits), generates
+/// "{prefix}{id}" for `count` ids as the module does, and returns the list of those ids.
+PyObject* array_floor(PyObject* /*module*/, PyObject* args) noexcept {
+  try {
+    PyObject* id_arrays = nullptr;
+    PyObject* value_arrays = nullptr;
+    Py_ssize_t count = 0;
+    int prefix = 0;
+    if (PyArg_ParseTuple(args, "O!O!nC", &PyTuple_Type, &id_arrays, &PyTuple_Type, &value_arrays, &count,
+                         &prefix) == 0) {
+      return nullptr;
+    }
+    std::vector<std::vector<std::uint64_t>> ids(static_cast<std::size_t>(PyTuple_Size(id_arrays)));
+    std::vector<std::vector<double>> values(static_cast<std::size_t>(PyTuple_Size(value_arrays)));
+    for (std::size_t index = 0; index < ids.size(); ++index) {
+      if (!copy_items(PyTuple_GetItem(id_arrays, static_cast<Py_ssize_t>(index)), ids[index])) {
+        return nullptr;
+      }
+    }
+    for (std::size_t index = 0; index < values.size(); ++index) {
+      if (!copy_items(PyTuple_GetItem(value_arrays, static_cast<Py_ssize_t>(index)), values[index])) {
+        return nullptr;
+      }
+    }
+    const auto names = brenlox_copt::backend::BatchNames::of(std::nullopt, "name", static_cast<char>(prefix), 0,
+                                                             static_cast<std::size_t>(count));
+    if (!names) {
+      return PyErr_NoMemory();
+    }
+    PyObject* list = PyList_New(count);
+    for (Py_ssize_t index = 0; list != nullptr && index < count; ++index) {
+      PyObject* id = PyLong_FromSsize_t(index);
+      if (id == nullptr) {
+        Py_CLEAR(list);
+        break;
+      }
+      PyList_SetItem(list, index, id);
+    }
+    return list;
+  } catch (...) {
+    return PyErr_NoMemory();
+  }
+}
+
 PyMethodDef floor_methods[] = {
     {"variables", variables, METH_VARARGS, "variables(names, vtypes, lbs, ubs): reads the lists (or None)."},
     {"constraints", constraints, METH_VARARGS,
      "constraints(fs_vars, fs_coeffs, fs_consts, senses, rhss, names): reads the lists (names may be None)."},
+    {"array_floor", array_floor, METH_VARARGS,
+     "array_floor(id_arrays, value_arrays, count, prefix): copies the arrays, makes the names and the id list."},
     {"copy_buffer", copy_buffer, METH_O, "Copies a C-contiguous buffer's bytes; returns the byte count."},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -206,13 +206,27 @@ def memory(values, fdp, dtypes):
 
 
 def matrix(rows: list, kind: str, fdp):
-    """Rows of one length as a two-dimensional NumPy array (or a memoryview of one) of the kind's dtypes."""
+    """Rows of one length as a two-dimensional NumPy array of the kind's dtypes in some layout (C or Fortran order,
+    every other column of a wider one, rows reversed, read-only), as a memoryview of one, or as a list of its rows."""
     width = len(rows[0]) if rows else 0
     if any(len(row) != width for row in rows):
         raise ValueError("rows of different lengths")
     flat = ndarray([value for row in rows for value in row], fdp, ID_DTYPES if kind == "id" else NUMBER_DTYPES)
     table = np.ascontiguousarray(flat).reshape(len(rows), width)
-    return memoryview(table) if fdp.ConsumeBool() else table
+    layout = fdp.ConsumeIntInRange(0, 6)
+    if layout == 1:
+        return np.asfortranarray(table)
+    if layout == 2:
+        wide = np.zeros((len(rows), 2 * width), dtype=table.dtype)
+        wide[:, ::2] = table
+        return wide[:, ::2]
+    if layout == 3:
+        return table[::-1].copy()[::-1]
+    if layout == 4:
+        table.flags.writeable = False
+    if layout == 5:
+        return memoryview(table)
+    return list(table) if layout == 6 else table
 
 
 # kind: forms; each takes (values, fdp) and returns an object, or raises to leave the values as a list.

@@ -1,5 +1,5 @@
 // sequence.hpp: the sequence kinds: SequenceOf<K> into one contiguous vector, and sequences of sequences into a
-// flat Rows value (one values vector plus row offsets, no allocation per row).
+// flat Rows value (rows.hpp).
 #pragma once
 
 #include <Python.h>
@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "backend/text.hpp"
+#include "python/array_rows.hpp"
 #include "python/buffer.hpp"
 #include "python/kinds.hpp"
 #include "python/ref.hpp"
 #include "python/reserve.hpp"
+#include "python/rows.hpp"
 #include "python/signal_poll.hpp"
 
 // The per-item steps of a sequence walk must be inlined into its loop, and the walks themselves into the row loop of a
@@ -48,34 +50,6 @@ class TextList {
  private:
   std::vector<Ref> m_owners;
   std::vector<backend::TerminatedText> m_views;
-};
-
-/// A sequence of sequences stored flat: every row's values one after another in `values()`, and `size() + 1`
-/// offsets, row i spanning values [offsets[i], offsets[i + 1]).
-template <class T>
-class Rows {
- public:
-  [[nodiscard]] std::size_t size() const noexcept { return m_offsets.size() - 1; }
-  [[nodiscard]] std::span<const T> operator[](std::size_t row) const noexcept {
-    return std::span<const T>(m_values).subspan(m_offsets[row], m_offsets[row + 1] - m_offsets[row]);
-  }
-  [[nodiscard]] std::span<const T> values() const noexcept { return m_values; }
-  [[nodiscard]] std::span<const std::size_t> offsets() const noexcept { return m_offsets; }
-  /// Takes the flat values out and gives the offsets' memory back at once; only destruction may follow.
-  [[nodiscard]] std::vector<T> take_values() && noexcept {
-    std::vector<std::size_t>().swap(m_offsets);
-    return std::move(m_values);
-  }
-
-  // Building, used by the conversion: a row's values are appended to `open_row()`, then `end_row()` closes it.
-  void reserve_rows(std::size_t rows) { detail::reserve_more(m_offsets, rows); }
-  void reserve_values(std::size_t count) { detail::reserve_more(m_values, count); }
-  [[nodiscard]] std::vector<T>& open_row() noexcept { return m_values; }
-  void end_row() { m_offsets.push_back(m_values.size()); }
-
- private:
-  std::vector<T> m_values;
-  std::vector<std::size_t> m_offsets = std::vector<std::size_t>(1, 0);
 };
 
 namespace detail {
@@ -195,13 +169,14 @@ struct AppendItems {
 
 /// walk_sequence with the buffer fast path first: an object whose buffer is what iterating it yields, and which exposes
 /// a one-dimensional C-contiguous buffer of a format Item reads (buffer.hpp), has its values appended straight from
-/// memory; any other object is walked item by item.
+/// memory; any other object is walked item by item. `known` carries the array type the walk has recognised already.
 template <class Item>
-BRENLOX_INLINE_STEP inline bool walk_values(PyObject* object, typename SequenceValue<Item>::Type& out) {
+BRENLOX_INLINE_STEP inline bool walk_values(PyObject* object, typename SequenceValue<Item>::Type& out,
+                                            KnownBufferType& known) {
   AppendItems<Item> sink{out};
   if constexpr (kReadsBuffers<Item>) {
     if (!PyList_CheckExact(object) && !PyTuple_CheckExact(object)) {
-      if (const std::optional<bool> done = append_buffer(object, out)) {
+      if (const std::optional<bool> done = append_buffer(object, out, known)) {
         return *done;
       }
     }
@@ -235,11 +210,12 @@ struct SequenceValue<SequenceOf<Inner>> {
 template <class Item>
 struct AppendRows {
   Rows<typename Item::Value>& out;
+  KnownBufferType known{};
 
   void reserve(std::size_t rows) { out.reserve_rows(rows); }
   BRENLOX_INLINE_STEP bool append(PyObject* row) {
     const std::size_t before = out.values().size();
-    if (!walk_values<Item>(row, out.open_row())) {
+    if (!walk_values<Item>(row, out.open_row(), known)) {
       return false;
     }
     out.end_row();
@@ -258,11 +234,17 @@ struct SequenceOf {
   static bool convert(PyObject* object, Value& out) {
     if constexpr (detail::is_sequence_v<Item>) {
       using Inner = typename Item::ItemKind;
+      if constexpr (detail::kReadsBuffers<Inner>) {
+        if (const std::optional<bool> done = detail::append_array_rows(object, out)) {
+          return *done;
+        }
+      }
       detail::reserve_hint([&](std::size_t count) { out.reserve_values(count); }, detail::nested_size_hint(object));
       detail::AppendRows<Inner> rows{out};
       return detail::walk_sequence<Item>(object, rows);
     } else {
-      return detail::walk_values<Item>(object, out);
+      detail::KnownBufferType known;
+      return detail::walk_values<Item>(object, out, known);
     }
   }
 };
