@@ -51,6 +51,7 @@ for target in "${targets[@]}"; do
 
   .venv/bin/python scripts/pack_wheel.py "$module" "cp311-abi3-$platform" "$out/wheelhouse"
   wheel=$(ls "$out"/wheelhouse/*-"$platform".whl)
+  .venv/bin/python scripts/wheel_contents.py "$wheel" brenlox_copt.abi3.so || exit 1
   if ! audit=$(.venv/bin/abi3audit --strict "$wheel" 2>&1); then echo "$audit"; exit 1; fi
   size=$(stat -c %s "$wheel")
   [ "$size" -lt 1000000 ] || fail "the wheel has $size bytes, more than 1 MB"

@@ -1,7 +1,7 @@
 """Usage: pack_wheel.py MODULE TAG WHEELHOUSE
 
 Packs a cross-built module (brenlox_copt.pyd for Windows, brenlox_copt.abi3.so for macOS) into the wheel of that tag
-(as cp311-abi3-win_amd64): the module, the stub package and the metadata the project's build backend writes for its
+(as cp311-abi3-win_amd64): the module, the stub package, the modelling adapters' package and the metadata the project's build backend writes for its
 own wheels."""
 
 import base64
@@ -35,6 +35,8 @@ def main(module: Path, tag: str, wheelhouse: Path) -> None:
     files = {
         module.name: module.read_bytes(),
         "brenlox_copt-stubs/__init__.pyi": (ROOT / "src/python/stubs/brenlox_copt-stubs/__init__.pyi").read_bytes(),
+        **{f"brenlox_copt_modelling/{path.name}": path.read_bytes()
+           for path in sorted((ROOT / "src/modelling/brenlox_copt_modelling").glob("*.py"))},
         **written,
         f"{dist_info}/WHEEL": "\n".join([*lines, f"Tag: {tag}", ""]).encode("utf-8"),
     }

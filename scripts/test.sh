@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, then runs every test: the C++ suites (ctest), the release wheel and sdist checks, the Windows
+# Sets everything up, then runs every test: the C++ suites (ctest), the release wheel and sdist checks, the modelling
+# layers' own solver suites against our adapters (CPython 3.11 only), the Windows
 # check under Wine, the macOS wheels' checks, the leak check, a short run of each fuzz target, then the Python suites
 # (pytest) against that wheel on CPython 3.11 to 3.15. The aarch64 check under qemu (mostly one emulated core) runs
 # beside all of that from the start, into build/aarch64/check.log, printed at the end.
@@ -24,6 +25,7 @@ newest=$!
 timed .venv/bin/ctest --test-dir build --output-on-failure
 timed bash scripts/check-wheel.sh
 timed bash scripts/check-sdist.sh
+timed bash scripts/test-layers.sh
 timed bash scripts/windows-check.sh
 timed bash scripts/check-macos.sh
 timed bash scripts/leak-check.sh

@@ -26,6 +26,7 @@ cmake -S tests/windows -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRENLOX
 cmake --build "$build" -j2
 rm -rf "$build/wheelhouse"
 .venv/bin/python scripts/pack_wheel.py "$build/python/brenlox_copt.pyd" cp311-abi3-win_amd64 "$build/wheelhouse"
+.venv/bin/python scripts/wheel_contents.py "$build"/wheelhouse/*.whl brenlox_copt.pyd
 
 # Wine talks a lot on stderr and would offer to install Mono and Gecko into a new prefix; neither is wanted.
 export WINEPREFIX="$root/$deps/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

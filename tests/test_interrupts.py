@@ -1,6 +1,6 @@
 """Interrupts and exceptions that are no conversion failure: a KeyboardInterrupt, SystemExit, MemoryError or any other
-exception raised while an argument is read ends the call with that very exception, and Ctrl-C stops a long conversion
-at once; either way the model stays as it was."""
+exception raised while an argument is read (its own methods, or its type's names) ends the call with that very
+exception, and Ctrl-C stops a long conversion at once; either way the model stays as it was."""
 
 import os
 import subprocess
@@ -49,8 +49,30 @@ class Number:
         raise self.error
 
 
+def badly_named(error, attribute):
+    """An object whose type raises `error` when its `attribute` (__module__ or __qualname__) is read, as a metaclass
+    or a signal arriving at that moment can: the module reads them to recognise NumPy and array types and to name
+    a refused argument's type."""
+
+    class Raising(type):
+        def __getattribute__(cls, name):
+            if name == attribute:
+                raise error
+            return super().__getattribute__(name)
+
+    return Raising("BadlyNamed", (), {})()
+
+
 # Where the exception is raised: (call on the model or the configuration, note of the argument).
 READS = {
+    "__module__ of a sequence's type": (
+        lambda model, config, error: model.add_variables(2, lbs=badly_named(error, "__module__")), "lbs"),
+    "__module__ of a parameter value's type": (
+        lambda model, config, error: model.set_optimizer_attr("RelGap", badly_named(error, "__module__")), None),
+    "__qualname__ of a refused sequence's type": (
+        lambda model, config, error: model.add_variables(2, lbs=badly_named(error, "__qualname__")), "lbs"),
+    "__qualname__ of a refused text's type": (
+        lambda model, config, error: model.add_variable(name=badly_named(error, "__qualname__")), "name"),
     "length of a list": (lambda model, config, error: model.add_variables(2, lbs=Sized([0.0, 1.0], error)), "lbs"),
     "length of a row": (
         lambda model, config, error: model.add_constraints([Sized([0], error)], [[1.0]], [0.0], ["<"], [1.0]),
@@ -171,3 +193,31 @@ def test_list_emptied_by_a_signal_handler_ends_the_walk(standin):
     # The handlers run after the first 65,535 items.
     assert (completed.returncode, completed.stdout) == (
         0, "Invalid input: lower bounds has length 65535, expected 131072\n"), completed.stderr
+
+
+# Ctrl-C during a solve: the solve holds the interpreter lock and checks no signals, so the interrupt comes only once
+# optimize() has returned; its code is lost to the KeyboardInterrupt, the results are kept. The signal is pending before
+# the solve starts (sent as in INTERRUPTED_CHILD): a solve that let it through would end without results.
+INTERRUPTED_SOLVE_CHILD = """
+import ctypes, functools, operator, signal
+signal.signal(signal.SIGINT, signal.default_int_handler)
+from brenlox_copt import Model
+model = Model()
+model.set_optimizer_attr("Silent", True)
+x = model.add_variable(ub=3.0)
+model.set_objective([x], [2.0], 1.0, 1)
+send_sigint = functools.partial(getattr(ctypes.CDLL(None), "raise"), signal.SIGINT)
+try:
+    codes = list(map(operator.call, [send_sigint, model.optimize]))
+except KeyboardInterrupt:
+    print("KeyboardInterrupt", model.get_objective_value(), model.get_var_value(x))
+else:
+    print("not interrupted", codes)
+"""
+
+
+@pytest.mark.skipif(sys.platform == "win32", reason="the C library's raise() is reached by ctypes.CDLL(None)")
+def test_ctrl_c_during_a_solve_comes_after_it_with_the_results_kept(standin):
+    completed = subprocess.run([sys.executable, "-c", INTERRUPTED_SOLVE_CHILD], capture_output=True, text=True,
+                               timeout=120, check=False, env=child_environment())
+    assert (completed.returncode, completed.stdout) == (0, "KeyboardInterrupt 7.0 3.0\n"), completed.stderr

@@ -109,7 +109,7 @@ def fresh_module(prepare=None):
     return module
 
 
-def test_reimport_runs_the_execution_step_again_with_the_same_classes():
+def test_reimport_and_reload_give_the_same_classes():
     first = sys.modules.pop("brenlox_copt")
     try:
         second = importlib.import_module("brenlox_copt")
@@ -117,6 +117,10 @@ def test_reimport_runs_the_execution_step_again_with_the_same_classes():
         assert second.__all__ == CLASSES
         for name in CLASSES:
             assert getattr(second, name) is getattr(first, name)
+        # A reload keeps the module object and its classes.
+        assert importlib.reload(second) is second
+        assert second.Model is first.Model
+        assert second.Model(env=first.Env()).add_variable() == 0
     finally:
         sys.modules["brenlox_copt"] = first
 

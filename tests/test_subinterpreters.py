@@ -128,3 +128,105 @@ def test_interpreters_with_their_own_lock_are_refused_at_import():
     """)
     child = run_child(source)
     assert (child.returncode, child.stdout) == (0, "clean\n"), child.stderr
+
+
+# A sub-interpreter that keeps the classes and drops the module: every object of those classes is still recognised
+# (an object's class leads to the module that made it, whose state the check uses), round after round. An object of
+# a module object dropped in an earlier round is another module's, refused as any other object is.
+REIMPORTED = """
+import gc, sys
+previous = None
+for round in range(100):
+    from brenlox_copt import Env, Model
+    del sys.modules["brenlox_copt"]
+    gc.collect()
+    env = Env()
+    assert Model(env=env).add_variable() == 0
+    if previous is not None:
+        try:
+            Model(env=previous)
+        except TypeError as error:
+            assert str(error) == "'Env' object is not an instance of 'Env'", error
+        else:
+            raise AssertionError("another module object's Env taken")
+    previous = env
+"""
+
+
+@pytest.mark.parametrize("way", WAYS)
+def test_classes_outlive_their_module_in_a_subinterpreter(way):
+    source = way + textwrap.dedent(f"""
+        in_subinterpreter({REIMPORTED!r})
+        import brenlox_copt
+        assert brenlox_copt.Model(env=brenlox_copt.Env()).add_variable() == 0
+        print("clean")
+    """)
+    child = run_child(source)
+    assert (child.returncode, child.stdout) == (0, "clean\n"), child.stderr
+
+
+# Objects that reach another interpreter (here by address, as through any object both can see) and are dropped there
+# release nothing of either interpreter: each still makes and recognises its own objects afterwards. Given to a
+# method of the other interpreter's module, they are refused as any other object is. (Their own methods are not
+# called there: from CPython 3.13 on, an interpreter's method cache can hand out its own class's method for another
+# interpreter's class, which CPython then refuses, whatever the module does.)
+CROSSING = INTERPRETERS_MODULE + """
+import ctypes, textwrap
+
+slot = ctypes.c_ssize_t()
+# Each interpreter hands an object over by leaving a reference and its address in `slot`, taken back by take().
+HANDOVER = f'''
+import ctypes, gc
+from brenlox_copt import Env, Model
+incref, decref = ctypes.pythonapi.Py_IncRef, ctypes.pythonapi.Py_DecRef
+incref.argtypes = decref.argtypes = [ctypes.py_object]
+slot = ctypes.c_ssize_t.from_address({ctypes.addressof(slot)})
+def give(objects):
+    incref(objects)
+    slot.value = id(objects)
+def take():
+    objects = ctypes.cast(slot.value, ctypes.py_object).value
+    decref(objects)
+    return objects
+def take_refuse_and_drop():
+    model, env = take()
+    try:
+        Model(env=env)
+    except TypeError as error:
+        assert str(error) == "'Env' object is not an instance of 'Env'", error
+    else:
+        raise AssertionError("another interpreter's Env taken")
+    del model, env
+    gc.collect()
+    assert Model(env=Env()).add_variable() == 0
+'''
+exec(HANDOVER)
+
+interpreter = make(False)
+def run(code):
+    failure = interpreters.run_string(interpreter, textwrap.dedent(code))
+    assert failure is None, failure
+
+run(HANDOVER)
+model = Model()
+model.add_variable()
+give((model, Env()))
+del model
+run('''
+    take_refuse_and_drop()
+    model = Model()
+    give((model, Env()))
+    del model
+''')
+take_refuse_and_drop()
+run("assert Model(env=Env()).add_variable() == 0")
+interpreters.destroy(interpreter)
+assert Model(env=Env()).add_variable() == 0
+print("clean")
+"""
+
+
+@pytest.mark.skipif(not HAS_INTERPRETERS, reason="this CPython has no interpreters module")
+def test_objects_dropped_in_another_interpreter_release_nothing_there():
+    child = run_child(CROSSING)
+    assert (child.returncode, child.stdout) == (0, "clean\n"), child.stderr

@@ -40,7 +40,24 @@ std::size_t find_parameter(const BindingRule& rule, PyObject* name) noexcept {
   return index;
 }
 
-bool bind_keywords(const BindingRule& rule, PyObject* kwargs, std::span<Ref> slots) noexcept {
+/// Binds one keyword argument; false with the binding TypeError raised for a name that is no parameter or whose
+/// parameter is filled already.
+bool bind_keyword(const BindingRule& rule, PyObject* name, PyObject* value, std::span<Ref> slots) noexcept {
+  const std::size_t index = find_parameter(rule, name);
+  if (index == rule.parameters.size()) {
+    raise_formatted(PyExc_TypeError, "%s got an unexpected keyword argument '%U'", rule.full_name, name);
+    return false;
+  }
+  if (slots[index]) {
+    raise_formatted(PyExc_TypeError, "%s got multiple values for argument '%s'", rule.full_name,
+                    rule.parameters[index].name);
+    return false;
+  }
+  slots[index] = Ref::new_reference(value);
+  return true;
+}
+
+bool bind_keyword_dict(const BindingRule& rule, PyObject* kwargs, std::span<Ref> slots) noexcept {
   Py_ssize_t position = 0;
   PyObject* name = nullptr;
   PyObject* value = nullptr;
@@ -49,19 +66,20 @@ bool bind_keywords(const BindingRule& rule, PyObject* kwargs, std::span<Ref> slo
       raise_formatted(PyExc_TypeError, "%s keywords must be strings", rule.full_name);
       return false;
     }
-    const std::size_t index = find_parameter(rule, name);
-    if (index == rule.parameters.size()) {
-      raise_formatted(PyExc_TypeError, "%s got an unexpected keyword argument '%U'", rule.full_name, name);
+    if (!bind_keyword(rule, name, value, slots)) {
       return false;
     }
-    if (slots[index]) {
-      raise_formatted(PyExc_TypeError, "%s got multiple values for argument '%s'", rule.full_name,
-                      rule.parameters[index].name);
-      return false;
-    }
-    slots[index] = Ref::new_reference(value);
   }
   return true;
+}
+
+/// Too many positional arguments refused; true when `given` fit.
+bool fits(const BindingRule& rule, Py_ssize_t given) noexcept {
+  if (static_cast<std::size_t>(given) <= rule.parameters.size()) {
+    return true;
+  }
+  raise_too_many_positional(rule, given);
+  return false;
 }
 
 /// 'a'; 'a' and 'b'; 'a', 'b', and 'c'.
@@ -98,18 +116,33 @@ bool require_given(const BindingRule& rule, std::span<const Ref> slots) {
 // The slots hold strong references: a dict passed with ** reaches us unchanged, so conversion code could empty it.
 bool bind_arguments(const BindingRule& rule, PyObject* args, PyObject* kwargs, std::span<Ref> slots) {
   const Py_ssize_t given = PyTuple_Size(args);
-  if (given < 0) {
-    return false;
-  }
-  if (static_cast<std::size_t>(given) > rule.parameters.size()) {
-    raise_too_many_positional(rule, given);
+  if (given < 0 || !fits(rule, given)) {
     return false;
   }
   for (Py_ssize_t index = 0; index < given; ++index) {
     slots[static_cast<std::size_t>(index)] = Ref::new_reference(PyTuple_GetItem(args, index));
   }
-  if (kwargs != nullptr && !bind_keywords(rule, kwargs, slots)) {
+  if (kwargs != nullptr && !bind_keyword_dict(rule, kwargs, slots)) {
     return false;
+  }
+  return require_given(rule, slots);
+}
+
+// The interpreter has checked that every keyword name is a str, and the argument array outlives the call; the slots
+// hold strong references all the same, so that every bound argument is owned alike.
+bool bind_arguments(const BindingRule& rule, PyObject* const* args, Py_ssize_t given, PyObject* kwnames,
+                    std::span<Ref> slots) {
+  if (!fits(rule, given)) {
+    return false;
+  }
+  for (Py_ssize_t index = 0; index < given; ++index) {
+    slots[static_cast<std::size_t>(index)] = Ref::new_reference(args[index]);
+  }
+  const Py_ssize_t keywords = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
+  for (Py_ssize_t keyword = 0; keyword < keywords; ++keyword) {
+    if (!bind_keyword(rule, PyTuple_GetItem(kwnames, keyword), args[given + keyword], slots)) {
+      return false;
+    }
   }
   return require_given(rule, slots);
 }

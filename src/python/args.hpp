@@ -54,10 +54,16 @@ template <class... Kinds>
   return {full_name, {Parameter{rows.name, !is_optional_v<Kinds>}...}};
 }
 
-/// Binds positional arguments (a tuple) and keyword arguments (a dict, or null) to `slots`, one per parameter, left
-/// empty for parameters not given. On failure returns false with the binding TypeError raised: too many positional
-/// arguments, an unexpected keyword, multiple values for one parameter, or missing required parameters.
+/// Binds positional arguments (a tuple) and keyword arguments (a dict, or null), as a constructor receives them, to
+/// `slots`, one per parameter, left empty for parameters not given. On failure returns false with the binding
+/// TypeError raised: too many positional arguments, a keyword that is no str, an unexpected keyword, multiple values
+/// for one parameter, or missing required parameters.
 [[nodiscard]] bool bind_arguments(const BindingRule& rule, PyObject* args, PyObject* kwargs, std::span<Ref> slots);
+
+/// The same for arguments as a METH_FASTCALL | METH_KEYWORDS method receives them: `given` positional arguments at
+/// `args`, followed by the values of the keywords named in `kwnames` (a tuple of str, or null), with the same errors.
+[[nodiscard]] bool bind_arguments(const BindingRule& rule, PyObject* const* args, Py_ssize_t given, PyObject* kwnames,
+                                  std::span<Ref> slots);
 
 namespace detail {
 

@@ -47,10 +47,17 @@ class RowOrderGather {
 template <class Value>
 std::optional<bool> append_rows(PyObject* object, Rows<Value>& out) {
   // Only the exact type: a subclass may make its rows differently (its __array_finalize__ runs for each one).
-  if (PyList_CheckExact(object) || PyTuple_CheckExact(object) || !is_numpy_array(object)) {
+  if (PyList_CheckExact(object) || PyTuple_CheckExact(object)) {
     return std::nullopt;
   }
+  const std::optional<bool> numpy = is_numpy_array(object);
+  if (!numpy || !*numpy) {
+    return numpy ? std::nullopt : std::optional<bool>(false);
+  }
   const BufferView view(object, PyBUF_RECORDS_RO);
+  if (view.failed()) {
+    return false;
+  }
   // Rows without items are left to the row walk: only it counts rows towards the signal check, and an array of
   // zero-width rows may claim more of them than memory holds.
   const ReadChunk<Value> read =

@@ -11,9 +11,14 @@
 namespace brenlox_copt::python {
 namespace {
 
-/// A NumPy boolean scalar, recognised by name so that NumPy need not be imported.
-bool is_numpy_bool(PyObject* object) noexcept {
-  return type_is_named(Py_TYPE(object), "numpy", "bool_") || type_is_named(Py_TYPE(object), "numpy", "bool");
+/// A NumPy boolean scalar, recognised by name so that NumPy need not be imported; nullopt with the error set when
+/// reading the type's names fails.
+std::optional<bool> is_numpy_bool(PyObject* object) noexcept {
+  const std::optional<bool> named = type_is_named(Py_TYPE(object), "numpy", "bool_");
+  if (!named || *named) {
+    return named;
+  }
+  return type_is_named(Py_TYPE(object), "numpy", "bool");
 }
 
 /// After a failed try: whether its error only says that the try does not apply (TypeError) or that the value is out
@@ -36,7 +41,12 @@ bool read_scalar(PyObject* object, std::optional<AttributeValueArg::Value>& out)
     return true;
   }
   // A refusal ends only its own try: the caller reports its own TypeError when every try is refused.
-  if (!PyLong_CheckExact(object) && !PyFloat_CheckExact(object) && is_numpy_bool(object)) {
+  const std::optional<bool> numpy_bool =
+      PyLong_CheckExact(object) || PyFloat_CheckExact(object) ? std::optional<bool>(false) : is_numpy_bool(object);
+  if (!numpy_bool) {
+    return false;
+  }
+  if (*numpy_bool) {
     const int truth = PyObject_IsTrue(object);
     if (truth >= 0) {
       out = truth == 1;

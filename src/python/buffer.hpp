@@ -17,11 +17,12 @@ namespace brenlox_copt::python::detail {
 template <class Item>
 inline constexpr bool kReadsBuffers = std::is_same_v<Item, Number> || std::is_same_v<Item, UnsignedInt>;
 
-/// Whether `object` is exactly a NumPy array (no subclass), NumPy being already imported.
-[[nodiscard]] bool is_numpy_array(PyObject* object) noexcept;
+/// Whether `object` is exactly a NumPy array (no subclass), NumPy being already imported; nullopt with the error set
+/// when reading its type's names fails.
+[[nodiscard]] std::optional<bool> is_numpy_array(PyObject* object) noexcept;
 
 /// The one type of buffer objects that a walk has found to be exactly one of the trusted types (immutable, and kept
-/// alive by the interpreter or its type set), so that the rows of a list of arrays recognise their type once per
+/// alive by the interpreter or the module's state), so that the rows of a list of arrays recognise their type once per
 /// call, not once per row.
 struct KnownBufferType {
   PyTypeObject* type = nullptr;
@@ -30,7 +31,8 @@ struct KnownBufferType {
 /// Appends the items of `object` to `out` straight from its buffer, when iterating the object surely yields its
 /// buffer's items (bytes, bytearray, memoryview, NumPy arrays, array.array, and subclasses that change neither how
 /// they iterate nor their buffer) and the buffer is one-dimensional, C-contiguous and of float64 items. Gives nullopt,
-/// with nothing appended and no error set, for any other object; true when every item is appended.
+/// with nothing appended and no error set, for any other object; true when every item is appended; false with the
+/// error set when reading the object's type names or asking for its buffer fails other than by a refusal.
 [[nodiscard]] std::optional<bool> append_buffer(PyObject* object, std::vector<double>& out,
                                                KnownBufferType& known);
 

@@ -52,13 +52,22 @@ bool widen(const char* bytes, std::size_t count, std::uint64_t* out) noexcept {
   return true;
 }
 
+/// After a failed PyObject_GetBuffer: true, with the error cleared, when it only refuses the buffer's shape or
+/// format; an interrupt, SystemExit, MemoryError or other failure stays set.
+bool buffer_refused() noexcept {
+  if (PyErr_ExceptionMatches(PyExc_BufferError) == 0 && PyErr_ExceptionMatches(PyExc_ValueError) == 0 &&
+      PyErr_ExceptionMatches(PyExc_TypeError) == 0) {
+    return false;
+  }
+  PyErr_Clear();
+  return true;
+}
+
 }  // namespace
 
 BufferView::BufferView(PyObject* object, int flags) noexcept {
   m_held = PyObject_GetBuffer(object, &m_view, flags) == 0;
-  if (!m_held) {
-    PyErr_Clear();
-  }
+  m_failed = !m_held && !buffer_refused();
 }
 
 BufferView::~BufferView() {

@@ -16,7 +16,8 @@
 namespace brenlox_copt::python::detail {
 
 /// The buffer an object exposes for `flags`, given back when this value goes; not held, with no error set, when the
-/// object exposes none of that kind.
+/// object exposes none of that kind; `failed()`, with the error set, when asking for it failed otherwise (an
+/// interrupt, SystemExit, MemoryError).
 class BufferView {
  public:
   BufferView(PyObject* object, int flags) noexcept;
@@ -25,6 +26,7 @@ class BufferView {
   ~BufferView();
 
   [[nodiscard]] bool held() const noexcept { return m_held; }
+  [[nodiscard]] bool failed() const noexcept { return m_failed; }
   [[nodiscard]] int ndim() const noexcept { return m_view.ndim; }
   /// The format's one type character in native byte order and alignment, or 0 for any other format.
   [[nodiscard]] char type_code() const noexcept;
@@ -39,6 +41,7 @@ class BufferView {
  private:
   Py_buffer m_view{};
   bool m_held = false;
+  bool m_failed = false;
 };
 
 /// Reads `count` unaligned items into `out`; false, with the first refused item's error set, when one is refused.

@@ -1,6 +1,9 @@
 // call.hpp: the call sequence every constructor and method of the module runs, in order: bind the arguments, check
 // the thread, take the borrow, convert the arguments, run the body, build the result; borrows and references are
-// given back on every path, and C++ exceptions become Python ones (MemoryError for allocation failures).
+// given back on every path, and C++ exceptions become Python ones (MemoryError for allocation failures). The whole
+// call runs with the state of the module that made the class (CallingModule): the class a method was defined in
+// (METH_METHOD), the type a constructor makes, or, for a method without parameters, the object's own type, which is
+// that class because the module's classes cannot be subclassed.
 //
 // A method is a parameter table plus a body that receives the object's content and one native value per parameter
 // (see kinds.hpp and sequence.hpp for the kinds and their values):
@@ -9,21 +12,25 @@
 //       param<SequenceOf<UnsignedInt>>("vars"), param<SequenceOf<Number>>("coeffs"), param<Number>("constant"),
 //       param<Character>("sense"), param<Number>("rhs"), param<Optional<Text>>("name"));
 //
-//   PyObject* Model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs) {
-//     return call_method<ModelClass, BorrowKind::Exclusive>(self, args, kwargs, kAddConstraint,
-//         [](backend::BackendModel& model, std::vector<std::uint64_t> vars, std::vector<double> coeffs, double constant,
+//   PyObject* Model_add_constraint(PyObject* self, PyTypeObject* defining_class, PyObject* const* args,
+//                                  std::size_t nargs, PyObject* kwnames) {
+//     return call_method<ModelClass, BorrowKind::Exclusive>(self, defining_class, args, nargs, kwnames,
+//         kAddConstraint,
+//         [](ModelContent& model, std::vector<std::uint64_t> vars, std::vector<double> coeffs, double constant,
 //            char32_t sense, double rhs, std::optional<Utf8Text> name) -> PyObject* { ... });
 //   }
 //
-// Register it with METH_VARARGS | METH_KEYWORDS through `keywords_method`; a method without parameters uses the
-// short form of call_method and METH_NOARGS. A shared borrow hands the body a const content. A constructor is the
-// type's tp_new and uses call_constructor; its body builds the content and returns new_instance<Class>(type, ...).
-// Bodies report failures by returning nullptr with a Python error set (raise_backend_error and friends).
+// Register it with METH_METHOD | METH_FASTCALL | METH_KEYWORDS through `keywords_method`; a method without parameters
+// uses the short form of call_method and METH_NOARGS. A shared borrow hands the body a const content. A constructor
+// is the type's tp_new and uses call_constructor; its body builds the content and returns
+// new_instance<Class>(type, ...). Bodies report failures by returning nullptr with a Python error set
+// (raise_backend_error and friends).
 #pragma once
 
 #include <Python.h>
 
 #include <array>
+#include <cstddef>
 #include <tuple>
 #include <utility>
 
@@ -32,6 +39,7 @@
 #include "python/guard.hpp"
 #include "python/instance.hpp"
 #include "python/kinds.hpp"
+#include "python/module_state.hpp"
 #include "python/ref.hpp"
 #include "python/sequence.hpp"
 
@@ -57,15 +65,26 @@ Borrow enter(Instance<Class>& instance, BorrowKind kind) noexcept {
   return Borrow::acquire(instance.borrow, kind);
 }
 
+/// Runs `run` as a call of the module that made `type`, turning C++ exceptions into Python ones.
+template <class Run>
+PyObject* run_in_module(PyTypeObject* type, Run&& run) noexcept {
+  const CallingModule calling(type);
+  try {
+    return run();
+  } catch (...) {
+    return raise_current_cpp_exception();
+  }
+}
+
 }  // namespace detail
 
-/// A method with parameters (METH_VARARGS | METH_KEYWORDS).
+/// A method with parameters (METH_METHOD | METH_FASTCALL | METH_KEYWORDS).
 template <BoundClass Class, BorrowKind kBorrow, class... Kinds, class Body>
-PyObject* call_method(PyObject* self, PyObject* args, PyObject* kwargs, const Signature<Kinds...>& signature,
-                      Body&& body) noexcept {
-  try {
+PyObject* call_method(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                      PyObject* kwnames, const Signature<Kinds...>& signature, Body&& body) noexcept {
+  return detail::run_in_module(defining_class, [&]() -> PyObject* {
     std::array<Ref, sizeof...(Kinds)> bound;
-    if (!bind_arguments(signature.rule(), args, kwargs, bound)) {
+    if (!bind_arguments(signature.rule(), args, static_cast<Py_ssize_t>(nargs), kwnames, bound)) {
       return nullptr;
     }
     auto& instance = instance_of<Class>(self);
@@ -80,32 +99,28 @@ PyObject* call_method(PyObject* self, PyObject* args, PyObject* kwargs, const Si
     return std::apply(
         [&](auto&... value) { return body(detail::content_for<kBorrow>(instance.content), std::move(value)...); },
         values);
-  } catch (...) {
-    return raise_current_cpp_exception();
-  }
+  });
 }
 
 /// A method without parameters (METH_NOARGS: the interpreter refuses arguments itself).
 template <BoundClass Class, BorrowKind kBorrow, class Body>
 PyObject* call_method(PyObject* self, Body&& body) noexcept {
-  try {
+  return detail::run_in_module(Py_TYPE(self), [&]() -> PyObject* {
     auto& instance = instance_of<Class>(self);
     const Borrow borrow = detail::enter(instance, kBorrow);
     if (!borrow) {
       return nullptr;
     }
     return body(detail::content_for<kBorrow>(instance.content));
-  } catch (...) {
-    return raise_current_cpp_exception();
-  }
+  });
 }
 
-/// A constructor (tp_new). Objects of the module's classes among the arguments are borrowed by their kind
+/// A constructor (tp_new) of `type`. Objects of the module's classes among the arguments are borrowed by their kind
 /// (InstanceOf), until the body returns.
 template <class... Kinds, class Body>
-PyObject* call_constructor(PyObject* args, PyObject* kwargs, const Signature<Kinds...>& signature,
+PyObject* call_constructor(PyTypeObject* type, PyObject* args, PyObject* kwargs, const Signature<Kinds...>& signature,
                            Body&& body) noexcept {
-  try {
+  return detail::run_in_module(type, [&]() -> PyObject* {
     std::array<Ref, sizeof...(Kinds)> bound;
     if (!bind_arguments(signature.rule(), args, kwargs, bound)) {
       return nullptr;
@@ -115,16 +130,13 @@ PyObject* call_constructor(PyObject* args, PyObject* kwargs, const Signature<Kin
       return nullptr;
     }
     return std::apply([&](auto&... value) { return body(std::move(value)...); }, values);
-  } catch (...) {
-    return raise_current_cpp_exception();
-  }
+  });
 }
 
 /// A method-table row for a method with parameters.
-[[nodiscard]] inline PyMethodDef keywords_method(const char* name, PyCFunctionWithKeywords function,
-                                                 const char* doc) noexcept {
-  return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function)), METH_VARARGS | METH_KEYWORDS,
-          doc};
+[[nodiscard]] inline PyMethodDef keywords_method(const char* name, PyCMethod function, const char* doc) noexcept {
+  return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function)),
+          METH_METHOD | METH_FASTCALL | METH_KEYWORDS, doc};
 }
 
 /// A method-table row for a method without parameters.

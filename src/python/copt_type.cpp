@@ -6,7 +6,7 @@
 
 #include "python/errors.hpp"
 #include "python/ref.hpp"
-#include "python/type_cache.hpp"
+#include "python/module_state.hpp"
 
 namespace brenlox_copt::python {
 namespace {
@@ -58,8 +58,10 @@ void raise_initialization_error() noexcept {
   PyErr_SetObject(PyExc_RuntimeError, error.get());
 }
 
-PyObject* create_copt_type() noexcept {
-  Ref type = Ref::steal(type_from_spec(COPT_spec));
+}  // namespace
+
+PyObject* new_copt_type(PyObject* module) noexcept {
+  Ref type = Ref::steal(type_from_module(module, COPT_spec));
   if (!type) {
     return nullptr;
   }
@@ -71,12 +73,6 @@ PyObject* create_copt_type() noexcept {
     }
   }
   return type.release();
-}
-
-}  // namespace
-
-PyTypeObject* copt_type() noexcept {
-  return reinterpret_cast<PyTypeObject*>(interpreter_type(TypeId::Copt, create_copt_type));
 }
 
 }  // namespace brenlox_copt::python

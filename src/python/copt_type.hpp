@@ -5,8 +5,7 @@
 
 namespace brenlox_copt::python {
 
-/// The COPT type object with its class attributes, created on the calling interpreter's first need and kept with
-/// that interpreter's set.
-[[nodiscard]] PyTypeObject* copt_type() noexcept;
+/// A new COPT type object made with `module`, with its class attributes; null with the error set on failure.
+[[nodiscard]] PyObject* new_copt_type(PyObject* module) noexcept;
 
 }  // namespace brenlox_copt::python

@@ -8,7 +8,6 @@
 #include "backend/library.hpp"
 #include "python/attribute_value.hpp"
 #include "python/call.hpp"
-#include "python/type_cache.hpp"
 
 namespace brenlox_copt::python {
 namespace {
@@ -40,7 +39,7 @@ constexpr auto kEnvNew = signature("Env.__new__()", param<Optional<Text>>("dll_p
                                    param<Optional<InstanceOf<EnvrConfigClass>>>("config"));
 
 PyObject* Env_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
-  return call_constructor(args, kwargs, kEnvNew,
+  return call_constructor(type, args, kwargs, kEnvNew,
                           [type](std::optional<Utf8Text> dll_path,
                                  std::optional<SharedInstance<EnvrConfigClass>> config) -> PyObject* {
                             backend::EnvironmentShare environment = new_environment(dll_path, config);
@@ -66,7 +65,7 @@ PyType_Spec Env_spec = {"builtins.Env", sizeof(Instance<EnvClass>), 0, Py_TPFLAG
 constexpr auto kEnvrConfigNew = signature("EnvrConfig.__new__()", param<Optional<Text>>("dll_path"));
 
 PyObject* EnvrConfig_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
-  return call_constructor(args, kwargs, kEnvrConfigNew, [type](std::optional<Utf8Text> dll_path) -> PyObject* {
+  return call_constructor(type, args, kwargs, kEnvrConfigNew, [type](std::optional<Utf8Text> dll_path) -> PyObject* {
     auto library = load_library(dll_path);
     if (!library) {
       return raise_backend_error(std::move(library.error()));
@@ -82,9 +81,10 @@ PyObject* EnvrConfig_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) n
 // set(name, value)
 constexpr auto kEnvrConfigSet = signature("EnvrConfig.set()", param<Text>("name"), param<ConfigValueArg>("value"));
 
-PyObject* EnvrConfig_set(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* EnvrConfig_set(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                         PyObject* kwnames) noexcept {
   return call_method<EnvrConfigClass, BorrowKind::Exclusive>(
-      self, args, kwargs, kEnvrConfigSet,
+      self, defining_class, args, nargs, kwnames, kEnvrConfigSet,
       [](backend::ClientConfig& config, Utf8Text name, const std::string& value) -> PyObject* {
         if (auto sent = config.set(name.terminated(), backend::TerminatedText(value)); !sent) {
           return raise_backend_error(std::move(sent.error()));
@@ -129,8 +129,8 @@ backend::EnvironmentShare new_environment(const std::optional<Utf8Text>& dll_pat
   return backend::make_record(std::move(*environment));
 }
 
-PyTypeObject* EnvClass::type() noexcept { return class_type(TypeId::Env, Env_spec); }
+PyType_Spec& EnvClass::spec() noexcept { return Env_spec; }
 
-PyTypeObject* EnvrConfigClass::type() noexcept { return class_type(TypeId::EnvrConfig, EnvrConfig_spec); }
+PyType_Spec& EnvrConfigClass::spec() noexcept { return EnvrConfig_spec; }
 
 }  // namespace brenlox_copt::python

@@ -4,6 +4,8 @@
 
 #include <Python.h>
 
+#include <cstddef>
+
 #include <optional>
 
 #include "backend/environment.hpp"
@@ -18,7 +20,9 @@ struct EnvClass {
   // A compatibility text: thread messages name the class by the path callers already match on; it is no path in
   // this code.
   static constexpr const char* kTypePath = "brenlox_copt::env::Env";
-  static PyTypeObject* type() noexcept;
+  static constexpr std::size_t kStateSlot = 1;
+  /// The class's spec, from which each module object makes the class with itself.
+  static PyType_Spec& spec() noexcept;
 };
 
 /// An EnvrConfig object owns one native client configuration with the library share that made it.
@@ -28,7 +32,9 @@ struct EnvrConfigClass {
   // A compatibility text: thread messages name the class by the path callers already match on; it is no path in
   // this code.
   static constexpr const char* kTypePath = "brenlox_copt::env::EnvConfig";
-  static PyTypeObject* type() noexcept;
+  static constexpr std::size_t kStateSlot = 2;
+  /// The class's spec, from which each module object makes the class with itself.
+  static PyType_Spec& spec() noexcept;
 };
 
 /// A new private environment: made from `config` when one is given (no library load), else after a new load of the

@@ -8,8 +8,9 @@
 #include <string>
 #include <utility>
 
-#include "python/interpreter_types.hpp"
+#include "python/module_state.hpp"
 #include "python/ref.hpp"
+#include "python/type_name.hpp"
 
 namespace brenlox_copt::python {
 namespace {
@@ -22,17 +23,10 @@ void raise_formatted_v(PyObject* type, const char* format, va_list arguments) no
   }
 }
 
-/// The __qualname__ of the object's type as a str, or an empty Ref (no error set) when it cannot be read.
-Ref type_qualname(PyObject* object) noexcept {
-  Ref name = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(object)), "__qualname__"));
-  if (!name) {
-    PyErr_Clear();
-    return {};
-  }
-  if (!PyUnicode_Check(name.get())) {
-    return {};
-  }
-  return name;
+/// Whether the pending error is one a failed add_note may pass over: an ordinary exception, not an interrupt,
+/// SystemExit or MemoryError.
+bool is_ordinary_error() noexcept {
+  return PyErr_ExceptionMatches(PyExc_Exception) != 0 && PyErr_ExceptionMatches(PyExc_MemoryError) == 0;
 }
 
 }  // namespace
@@ -61,19 +55,19 @@ void FetchedError::restore() noexcept {
   PyErr_Restore(std::exchange(m_type, nullptr), std::exchange(m_value, nullptr), std::exchange(m_traceback, nullptr));
 }
 
-PyObject* panic_exception_type() noexcept {
-  return interpreter_type(TypeId::Panic, [] {
-    return PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException",
-                                     "An internal failure of brenlox_copt: an object used on a thread other than its "
-                                     "creator's, or a broken internal invariant.",
-                                     PyExc_BaseException, nullptr);
-  });
+PyObject* new_panic_exception_type() noexcept {
+  return PyErr_NewExceptionWithDoc("pyo3_runtime.PanicException",
+                                   "An internal failure of brenlox_copt: an object used on a thread other than its "
+                                   "creator's, or a broken internal invariant.",
+                                   PyExc_BaseException, nullptr);
 }
 
 std::nullptr_t raise_panic(const char* format, ...) noexcept {
-  // Held for the call: raising runs Python code, which could free a sub-interpreter's set.
-  const Ref type = Ref::new_reference(panic_exception_type());
+  const ModuleState* state = CallingModule::state();
+  // Held for the call: raising runs Python code, which could clear the module's state.
+  const Ref type = Ref::new_reference(state != nullptr ? state->panic : nullptr);
   if (!type) {
+    PyErr_SetString(PyExc_RuntimeError, "brenlox_copt's module state has been cleared");
     return nullptr;
   }
   va_list arguments;
@@ -111,7 +105,10 @@ std::nullptr_t raise_downcast_error(PyObject* object, const char* target) noexce
     raise_formatted(PyExc_TypeError, "'None' is not an instance of '%s'", target);
     return nullptr;
   }
-  const Ref name = type_qualname(object);
+  const Ref name = type_text_attribute(Py_TYPE(object), "__qualname__");
+  if (PyErr_Occurred() != nullptr) {
+    return nullptr;
+  }
   if (name) {
     raise_formatted(PyExc_TypeError, "'%U' object is not an instance of '%s'", name.get(), target);
   } else {
@@ -137,12 +134,20 @@ std::nullptr_t raise_current_cpp_exception() noexcept {
 
 void add_argument_note(const char* parameter) noexcept {
   FetchedError error;
-  PyObject* const panic = find_type(TypeId::Panic);
-  const bool noted = error.value() != nullptr &&
-                     (panic == nullptr || !PyObject_TypeCheck(error.value(), reinterpret_cast<PyTypeObject*>(panic)));
-  if (noted) {
+  const ModuleState* state = CallingModule::state();
+  // Without the module's state (its class cleared) the exception goes on as it is, replacing that lookup's error.
+  PyObject* const panic = state != nullptr ? state->panic : nullptr;
+  const bool internal = panic != nullptr && PyObject_TypeCheck(error.value(), reinterpret_cast<PyTypeObject*>(panic));
+  if (error.value() != nullptr && state != nullptr && !internal) {
     const Ref note = Ref::steal(PyUnicode_FromFormat("while processing '%s'", parameter));
     const Ref added = note ? Ref::steal(PyObject_CallMethod(error.value(), "add_note", "O", note.get())) : Ref{};
+    if (!added && !is_ordinary_error()) {
+      // An interrupt, SystemExit or MemoryError raised meanwhile ends the call, the argument error as its context.
+      FetchedError interruption;
+      PyException_SetContext(interruption.value(), error.take_value());
+      interruption.restore();
+      return;
+    }
     if (!added) {
       PyErr_Clear();
     }

@@ -31,12 +31,13 @@ class FetchedError {
   PyObject* m_traceback = nullptr;
 };
 
-/// The internal-failure exception, type name "pyo3_runtime.PanicException", derived directly from BaseException so
-/// that `except Exception` does not swallow it. Created on the calling interpreter's first need and kept with that
-/// interpreter's set (no new reference); null (with the error set) only when it cannot be created.
-[[nodiscard]] PyObject* panic_exception_type() noexcept;
+/// A new internal-failure exception type, type name "pyo3_runtime.PanicException", derived directly from
+/// BaseException so that `except Exception` does not swallow it; each module object's state keeps one. Null with the
+/// error set when it cannot be created.
+[[nodiscard]] PyObject* new_panic_exception_type() noexcept;
 
-/// Raises the internal-failure exception; `format` and the arguments are those of PyUnicode_FromFormat.
+/// Raises the running call's module's internal-failure exception; `format` and the arguments are those of
+/// PyUnicode_FromFormat.
 std::nullptr_t raise_panic(const char* format, ...) noexcept;
 
 /// Raises `type` with a message made by PyUnicode_FromFormat. Unlike PyErr_Format, a message that cannot be allocated
@@ -49,7 +50,8 @@ std::nullptr_t raise_runtime_error(const char* message) noexcept;
 std::nullptr_t raise_backend_error(backend::BackendError error);
 
 /// "'{type}' object is not an instance of '{target}'" ("'None' is not an instance of '{target}'" for None), with
-/// "<failed to extract type name>" standing in for a type whose __qualname__ cannot be read as a str.
+/// "<failed to extract type name>" standing in for a type that has no __qualname__ or one that is no str. Any other
+/// failure to read it (an interrupt, SystemExit, MemoryError) is raised instead.
 std::nullptr_t raise_downcast_error(PyObject* object, const char* target) noexcept;
 
 /// Turns the C++ exception being handled into a Python one: MemoryError for allocation failures, the internal-failure
@@ -57,7 +59,8 @@ std::nullptr_t raise_downcast_error(PyObject* object, const char* target) noexce
 std::nullptr_t raise_current_cpp_exception() noexcept;
 
 /// Adds the note "while processing '{parameter}'" to the pending exception through its add_note. Internal failures
-/// get no note, and an exception without a usable add_note is raised as it is.
+/// get no note, and an exception without a usable add_note is raised as it is; an interrupt, SystemExit or
+/// MemoryError raised by add_note is raised instead, with the exception as its context.
 void add_argument_note(const char* parameter) noexcept;
 
 /// Reports a RuntimeError through the interpreter's unraisable hook (message as for PyUnicode_FromFormat); an

@@ -4,25 +4,24 @@
 #include <Python.h>
 
 #include <concepts>
+#include <cstddef>
 #include <memory>
 #include <type_traits>
 #include <utility>
 
 #include "python/errors.hpp"
 #include "python/guard.hpp"
-#include "python/interpreter_types.hpp"
 
 namespace brenlox_copt::python {
 
 /// What a thread-bound class supplies: the `Content` its objects own, the class name `kName` (used in downcast
-/// messages), the `kTypePath` of thread messages, and `type()`, its type object (created on first need; null with
-/// the error set when that fails).
+/// messages), the `kTypePath` of thread messages, and `kStateSlot`, where its module's state keeps the class.
 template <class Class>
 concept BoundClass = requires {
   typename Class::Content;
   { Class::kName } -> std::convertible_to<const char*>;
   { Class::kTypePath } -> std::convertible_to<const char*>;
-  { Class::type() } -> std::same_as<PyTypeObject*>;
+  { Class::kStateSlot } -> std::convertible_to<std::size_t>;
 };
 
 /// The layout of one object: the Python header, then the creating thread, the borrow state and the content.
@@ -44,15 +43,9 @@ template <BoundClass Class>
 template <BoundClass Class>
 [[nodiscard]] PyObject* new_instance(PyTypeObject* type, typename Class::Content&& content) noexcept {
   static_assert(std::is_nothrow_move_constructible_v<typename Class::Content>);
-  // Each object holds its interpreter's types, as module objects do, so that a sub-interpreter's object that outlives
-  // the module still finds the classes it was made with.
-  if (!hold_interpreter_types()) {
-    return nullptr;
-  }
   auto* allocate = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
   PyObject* object = allocate(type, 0);
   if (object == nullptr) {
-    give_back_interpreter_types();
     return nullptr;
   }
   auto& instance = instance_of<Class>(object);
@@ -75,9 +68,8 @@ void instance_dealloc(PyObject* object) noexcept {
   PyTypeObject* type = Py_TYPE(object);
   auto* free_memory = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
   free_memory(object);
-  // Instances of heap types hold a reference to their type.
+  // Instances of heap types hold a reference to their type, which holds its module and so the module's state.
   Py_DECREF(type);
-  give_back_interpreter_types();
 }
 
 }  // namespace brenlox_copt::python

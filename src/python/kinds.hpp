@@ -20,6 +20,7 @@
 #include "python/errors.hpp"
 #include "python/guard.hpp"
 #include "python/instance.hpp"
+#include "python/module_state.hpp"
 #include "python/ref.hpp"
 
 namespace brenlox_copt::python {
@@ -147,7 +148,9 @@ template <BoundClass Class>
 struct InstanceOf {
   using Value = SharedInstance<Class>;
   static bool convert(PyObject* object, Value& out) noexcept {
-    PyTypeObject* type = Class::type();
+    // The class of the module whose method runs: an object of another module object's class (another interpreter's,
+    // or one from before a re-import in a sub-interpreter) is refused as any other object is.
+    PyTypeObject* type = calling_class(Class::kStateSlot);
     if (type == nullptr) {
       return false;
     }

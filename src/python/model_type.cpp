@@ -13,7 +13,6 @@
 #include "python/constraint_rows.hpp"
 #include "python/env_types.hpp"
 #include "python/model_values.hpp"
-#include "python/type_cache.hpp"
 
 namespace brenlox_copt::python {
 namespace {
@@ -28,7 +27,7 @@ constexpr auto kModelNew = signature("Model.__new__()", param<Optional<Text>>("n
 PyObject* Model_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
   // The name is checked for its type only; the solver never sees it.
   return call_constructor(
-      args, kwargs, kModelNew,
+      type, args, kwargs, kModelNew,
       [type](std::optional<Utf8Text> /*name*/, std::optional<Utf8Text> dll_path,
              std::optional<SharedInstance<EnvClass>> env,
              std::optional<SharedInstance<EnvrConfigClass>> config) -> PyObject* {
@@ -54,9 +53,10 @@ constexpr auto kAddVariable = signature("Model.add_variable()", param<Optional<T
                                         param<Optional<Character>>("vtype"), param<Optional<Number>>("lb"),
                                         param<Optional<Number>>("ub"));
 
-PyObject* Model_add_variable(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* Model_add_variable(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                             PyObject* kwnames) noexcept {
   return call_method<ModelClass, BorrowKind::Exclusive>(
-      self, args, kwargs, kAddVariable,
+      self, defining_class, args, nargs, kwnames, kAddVariable,
       [](BackendModel& model, std::optional<Utf8Text> name, std::optional<char32_t> vtype, std::optional<double> lb,
          std::optional<double> ub) -> PyObject* {
         const std::optional<backend::TerminatedText> name_text = terminated(name);
@@ -71,9 +71,10 @@ constexpr auto kAddVariables =
               param<Optional<SequenceOf<Character>>>("vtypes"), param<Optional<SequenceOf<Number>>>("lbs"),
               param<Optional<SequenceOf<Number>>>("ubs"));
 
-PyObject* Model_add_variables(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* Model_add_variables(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                              PyObject* kwnames) noexcept {
   return call_method<ModelClass, BorrowKind::Exclusive>(
-      self, args, kwargs, kAddVariables,
+      self, defining_class, args, nargs, kwnames, kAddVariables,
       [](BackendModel& model, std::uint64_t n, std::optional<TextList> names,
          std::optional<std::vector<char32_t>> vtypes, std::optional<std::vector<double>> lbs,
          std::optional<std::vector<double>> ubs) -> PyObject* {
@@ -89,9 +90,10 @@ constexpr auto kAddConstraint =
               param<Number>("constant"), param<Character>("sense"), param<Number>("rhs"),
               param<Optional<Text>>("name"));
 
-PyObject* Model_add_constraint(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* Model_add_constraint(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                               PyObject* kwnames) noexcept {
   return call_method<ModelClass, BorrowKind::Exclusive>(
-      self, args, kwargs, kAddConstraint,
+      self, defining_class, args, nargs, kwnames, kAddConstraint,
       [](BackendModel& model, std::vector<std::uint64_t> vars, std::vector<double> coeffs, double constant,
          char32_t sense, double rhs, std::optional<Utf8Text> name) -> PyObject* {
         if (!require_length("coefficients", coeffs.size(), vars.size())) {
@@ -113,9 +115,10 @@ constexpr auto kAddConstraints =
               param<SequenceOf<Character>>("senses"), param<SequenceOf<Number>>("rhss"),
               param<Optional<SequenceOf<Text>>>("names"));
 
-PyObject* Model_add_constraints(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* Model_add_constraints(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                                PyObject* kwnames) noexcept {
   return call_method<ModelClass, BorrowKind::Exclusive>(
-      self, args, kwargs, kAddConstraints,
+      self, defining_class, args, nargs, kwnames, kAddConstraints,
       [](BackendModel& model, Rows<std::uint64_t> fs_vars, Rows<double> fs_coeffs, std::vector<double> fs_consts,
          std::vector<char32_t> senses, std::vector<double> rhss, std::optional<TextList> names) -> PyObject* {
         std::optional<ConstraintRows> rows =
@@ -136,9 +139,10 @@ constexpr auto kSetObjective =
     signature("Model.set_objective()", param<SequenceOf<UnsignedInt>>("vars"), param<SequenceOf<Number>>("coeffs"),
               param<Number>("constant"), param<Int32>("sense"));
 
-PyObject* Model_set_objective(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* Model_set_objective(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                              PyObject* kwnames) noexcept {
   return call_method<ModelClass, BorrowKind::Exclusive>(
-      self, args, kwargs, kSetObjective,
+      self, defining_class, args, nargs, kwnames, kSetObjective,
       [](BackendModel& model, std::vector<std::uint64_t> vars, std::vector<double> coeffs, double constant,
          std::int32_t sense) -> PyObject* {
         if (!require_length("objective coefficients", coeffs.size(), vars.size())) {
@@ -177,9 +181,10 @@ PyObject* Model_optimize(PyObject* self, PyObject* /*unused*/) noexcept {
 // get_var_value(var_id)
 constexpr auto kGetVarValue = signature("Model.get_var_value()", param<UnsignedInt>("var_id"));
 
-PyObject* Model_get_var_value(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* Model_get_var_value(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                              PyObject* kwnames) noexcept {
   return call_method<ModelClass, BorrowKind::Shared>(
-      self, args, kwargs, kGetVarValue,
+      self, defining_class, args, nargs, kwnames, kGetVarValue,
       [](const BackendModel& model, std::uint64_t var_id) -> PyObject* {
         return float_or_none(model.get_var_value(var_id));
       });
@@ -195,9 +200,10 @@ PyObject* Model_get_objective_value(PyObject* self, PyObject* /*unused*/) noexce
 constexpr auto kSetOptimizerAttr =
     signature("Model.set_optimizer_attr()", param<Text>("attr"), param<AttributeValueArg>("value"));
 
-PyObject* Model_set_optimizer_attr(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* Model_set_optimizer_attr(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                                   PyObject* kwnames) noexcept {
   return call_method<ModelClass, BorrowKind::Exclusive>(
-      self, args, kwargs, kSetOptimizerAttr,
+      self, defining_class, args, nargs, kwnames, kSetOptimizerAttr,
       [](BackendModel& model, Utf8Text attr, AttributeValueArg::Value value) -> PyObject* {
         if (auto set = model.set_optimizer_attr(optimizer_attribute(attr), value); !set) {
           return raise_backend_error(std::move(set.error()));
@@ -240,6 +246,6 @@ PyType_Spec Model_spec = {"builtins.Model", sizeof(Instance<ModelClass>), 0, Py_
 
 }  // namespace
 
-PyTypeObject* ModelClass::type() noexcept { return class_type(TypeId::Model, Model_spec); }
+PyType_Spec& ModelClass::spec() noexcept { return Model_spec; }
 
 }  // namespace brenlox_copt::python

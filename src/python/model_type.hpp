@@ -3,6 +3,8 @@
 
 #include <Python.h>
 
+#include <cstddef>
+
 #include "backend/model.hpp"
 
 namespace brenlox_copt::python {
@@ -14,7 +16,9 @@ struct ModelClass {
   // A compatibility text: thread messages name the class by the path callers already match on; it is no path in
   // this code.
   static constexpr const char* kTypePath = "brenlox_copt::model::Model";
-  static PyTypeObject* type() noexcept;
+  static constexpr std::size_t kStateSlot = 3;
+  /// The class's spec, from which each module object makes the class with itself.
+  static PyType_Spec& spec() noexcept;
 };
 
 }  // namespace brenlox_copt::python

@@ -14,7 +14,7 @@
 
 #include "python/attribute_value.hpp"
 #include "python/call.hpp"
-#include "python/type_cache.hpp"
+#include "python/module_state.hpp"
 
 namespace brenlox_copt::python {
 namespace {
@@ -51,7 +51,7 @@ struct ProbeClass {
   using Content = ProbeContent;
   static constexpr const char* kName = "Probe";
   static constexpr const char* kTypePath = "brenlox_argcheck::Probe";
-  static PyTypeObject* type() noexcept;
+  static constexpr std::size_t kStateSlot = 0;
 };
 
 // Result builders.
@@ -106,7 +106,7 @@ PyObject* rows_object(const Rows<T>& rows) noexcept {
 constexpr auto kProbeNew = signature("Probe.__new__()", param<Optional<InstanceOf<ProbeClass>>>("peer"));
 
 PyObject* Probe_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
-  return call_constructor(args, kwargs, kProbeNew, [type](std::optional<SharedInstance<ProbeClass>>) {
+  return call_constructor(type, args, kwargs, kProbeNew, [type](std::optional<SharedInstance<ProbeClass>>) {
     return new_instance<ProbeClass>(type, ProbeContent{});
   });
 }
@@ -114,9 +114,10 @@ PyObject* Probe_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexce
 constexpr auto kBind = signature("Probe.bind()", param<AnyObject>("a"), param<AnyObject>("b"), param<AnyObject>("c"),
                                  param<Optional<AnyObject>>("d"), param<Optional<AnyObject>>("e"));
 
-PyObject* Probe_bind(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* Probe_bind(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                     PyObject* kwnames) noexcept {
   return call_method<ProbeClass, BorrowKind::Exclusive>(
-      self, args, kwargs, kBind,
+      self, defining_class, args, nargs, kwnames, kBind,
       [](ProbeContent&, Ref a, Ref b, Ref c, std::optional<Ref> d, std::optional<Ref> e) -> PyObject* {
         return PyTuple_Pack(5, a.get(), b.get(), c.get(), d ? d->get() : Py_None, e ? e->get() : Py_None);
       });
@@ -124,25 +125,28 @@ PyObject* Probe_bind(PyObject* self, PyObject* args, PyObject* kwargs) noexcept 
 
 constexpr auto kPair = signature("Probe.pair()", param<Number>("first"), param<AnyObject>("second"));
 
-PyObject* Probe_pair(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* Probe_pair(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                     PyObject* kwnames) noexcept {
   return call_method<ProbeClass, BorrowKind::Shared>(
-      self, args, kwargs, kPair,
+      self, defining_class, args, nargs, kwnames, kPair,
       [](const ProbeContent&, double first, Ref second) { return Py_BuildValue("(dO)", first, second.get()); });
 }
 
 constexpr auto kFailInBackend = signature("Probe.fail_in_backend()", param<Text>("message"));
 
-PyObject* Probe_fail_in_backend(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* Probe_fail_in_backend(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                                PyObject* kwnames) noexcept {
   return call_method<ProbeClass, BorrowKind::Exclusive>(
-      self, args, kwargs, kFailInBackend, [](ProbeContent&, const Utf8Text& message) -> PyObject* {
+      self, defining_class, args, nargs, kwnames, kFailInBackend, [](ProbeContent&, const Utf8Text& message) -> PyObject* {
         return raise_backend_error(backend::BackendError::invalid_input(std::string(message.view())));
       });
 }
 
 constexpr auto kNothing = signature("Probe.nothing()");
 
-PyObject* Probe_nothing(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
-  return call_method<ProbeClass, BorrowKind::Exclusive>(self, args, kwargs, kNothing,
+PyObject* Probe_nothing(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                        PyObject* kwnames) noexcept {
+  return call_method<ProbeClass, BorrowKind::Exclusive>(self, defining_class, args, nargs, kwnames, kNothing,
                                                         [](ProbeContent&) { Py_RETURN_NONE; });
 }
 
@@ -156,8 +160,9 @@ PyObject* Probe_look(PyObject* self, PyObject*) noexcept {
 
 /// A method with the one parameter "value" of kSignature, answering with kMake(converted value).
 template <BorrowKind kBorrow, const auto& kSignature, auto kMake>
-PyObject* convert_method(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
-  return call_method<ProbeClass, kBorrow>(self, args, kwargs, kSignature,
+PyObject* convert_method(PyObject* self, PyTypeObject* defining_class, PyObject* const* args, std::size_t nargs,
+                         PyObject* kwnames) noexcept {
+  return call_method<ProbeClass, kBorrow>(self, defining_class, args, nargs, kwnames, kSignature,
                                           [](const ProbeContent&, auto value) { return kMake(value); });
 }
 
@@ -268,8 +273,6 @@ PyType_Slot Probe_slots[] = {
 PyType_Spec Probe_spec = {"brenlox_argcheck.Probe", sizeof(Instance<ProbeClass>), 0, Py_TPFLAGS_DEFAULT,
                           Probe_slots};
 
-PyObject* g_probe_type = nullptr;
-
 PyObject* released(PyObject*, PyObject*) noexcept { return PyLong_FromUnsignedLongLong(g_released); }
 
 PyMethodDef module_functions[] = {
@@ -278,11 +281,16 @@ PyMethodDef module_functions[] = {
 };
 
 int module_exec(PyObject* module) noexcept {
-  PyTypeObject* type = ProbeClass::type();
-  if (type == nullptr) {
+  ModuleState& state = *module_state(module);
+  state.classes[ProbeClass::kStateSlot] = type_from_module(module, Probe_spec);
+  if (state.classes[ProbeClass::kStateSlot] == nullptr) {
     return -1;
   }
-  return PyModule_AddObjectRef(module, "Probe", reinterpret_cast<PyObject*>(type));
+  state.panic = new_panic_exception_type();
+  if (state.panic == nullptr) {
+    return -1;
+  }
+  return PyModule_AddObjectRef(module, "Probe", state.classes[ProbeClass::kStateSlot]);
 }
 
 PyModuleDef_Slot module_slots[] = {
@@ -291,19 +299,11 @@ PyModuleDef_Slot module_slots[] = {
 };
 
 PyModuleDef module_definition = {
-    PyModuleDef_HEAD_INIT, "brenlox_argcheck", "", 0, module_functions, module_slots, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT, "brenlox_argcheck", "", sizeof(ModuleState), module_functions, module_slots,
+    traverse_module_state, clear_module_state, free_module_state,
 };
 
 }  // namespace
-
-// Made on the first call and kept for the process; a failed creation is tried again on the next call.
-PyTypeObject* ProbeClass::type() noexcept {
-  if (g_probe_type == nullptr) {
-    g_probe_type = type_from_spec(Probe_spec);
-  }
-  return reinterpret_cast<PyTypeObject*>(g_probe_type);
-}
-
 }  // namespace brenlox_copt::python
 
 PyMODINIT_FUNC PyInit_brenlox_argcheck() { return PyModuleDef_Init(&brenlox_copt::python::module_definition); }

@@ -1,0 +1,15 @@
+"""A first model in PuLP, solved by COPT through brenlox_copt (pip install "brenlox-copt[pulp]")."""
+
+import pulp
+
+from brenlox_copt_modelling.pulp import BRENLOX_COPT
+
+prob = pulp.LpProblem("production", pulp.LpMaximize)
+chairs = prob.add_variable("chairs", lowBound=0)
+tables = prob.add_variable("tables", lowBound=0, cat="Integer")
+prob += 45 * chairs + 80 * tables, "profit"
+prob += 5 * chairs + 20 * tables <= 400, "wood"
+prob += 10 * chairs + 15 * tables <= 450, "labour"
+prob.solve(BRENLOX_COPT(msg=False, timeLimit=60))
+print(f"pulp: {pulp.LpStatus[prob.status]}, profit {pulp.value(prob.objective):.2f} "
+      f"(chairs {chairs.varValue:.2f}, tables {tables.varValue:.2f})")

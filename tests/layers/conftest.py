@@ -1,0 +1,27 @@
+"""Isolation for the modelling layers' suites: each test in a working folder of its own (they write files there),
+and no solver environment of the adapters left behind."""
+
+import gc
+
+import pytest
+
+
+@pytest.fixture(autouse=True)
+def _own_working_folder(tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+
+
+def pytest_configure(config):
+    # Pyomo's solver tests mark each generated test with its solver's name.
+    config.addinivalue_line("markers", "solver(name): the solver a Pyomo solver test runs on")
+
+
+@pytest.fixture(autouse=True)
+def _no_shared_environment_afterwards():
+    """The adapters keep one solver environment per thread for all their solves: it goes after each test here, so
+    that the suites after these see the library's loads and live handles as their own tests leave them."""
+    yield
+    from brenlox_copt_modelling import _core
+
+    _core._local.__dict__.clear()
+    gc.collect()
