@@ -22,6 +22,7 @@ import sys
 import time
 import tracemalloc
 from collections.abc import Callable
+from dataclasses import dataclass
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -42,12 +43,41 @@ def timed(call: Callable[[], object]) -> float:
         gc.enable()
 
 
-def repeat(repetitions: int, phases: Callable[[], dict[str, Callable[[], object]]]) -> dict[str, list[float]]:
-    """Runs the phases `repetitions` times in order, each time on fresh objects made by `phases()` (not timed)."""
+@dataclass
+class OnOwnModel:
+    """A phase timed beside a model of its own, made (untimed) just before it and dropped right after: the stand-in's
+    share is then what it costs on a fresh model whatever phases ran before, and a floor given the same model runs
+    with memory in the same state."""
+
+    make: Callable[[], object]
+    run: Callable[[object], object]
+
+
+Phase = Callable[[], object] | OnOwnModel
+
+
+def run_phase(phase: Phase) -> float:
+    if not isinstance(phase, OnOwnModel):
+        return timed(phase)
+    target = phase.make()
+    try:
+        return timed(lambda: phase.run(target))
+    finally:
+        del target
+
+
+def repeat(repetitions: int, phases: Callable[[], dict[str, Phase]], by_phase: bool = False) -> dict[str, list[float]]:
+    """Runs the phases `repetitions` times, each time on fresh objects made by `phases()` (not timed): in order, or
+    with `by_phase` each phase's repetitions one after another, so that every phase is timed with memory in its own
+    steady state rather than in whatever state the phase before it left."""
     times: dict[str, list[float]] = {}
+    if by_phase:
+        for name in phases():
+            times[name] = [run_phase(phases()[name]) for _ in range(repetitions)]
+        return times
     for _ in range(repetitions):
-        for name, call in phases().items():
-            times.setdefault(name, []).append(timed(call))
+        for name, phase in phases().items():
+            times.setdefault(name, []).append(run_phase(phase))
     return times
 
 
@@ -174,21 +204,29 @@ def arrays(model: models.Model, repetitions: int) -> dict[str, list[float]]:
     equal = len({len(row) for row in m.fs_vars}) == 1
     ids_2d, values_2d = (indices.reshape(rows, -1), values.reshape(rows, -1)) if equal else (None, None)
 
-    def phases() -> dict[str, Callable[[], object]]:
+    def with_variables() -> object:
         target = brenlox_copt.Model()
         target.add_variables(n)
-        calls = {
-            "rows_lists": lambda: target.add_constraints(m.fs_vars, m.fs_coeffs, m.fs_consts, m.senses, m.rhss),
-            "rows_1d": lambda: target.add_constraints(row_ids, row_values, consts, m.senses, rhss),
-            "vars_arrays": lambda: target.add_variables(n, lbs=lbs, ubs=ubs),
-            "vars_floor": lambda: f.array_floor((), (lbs, ubs), n, "x"),
+        return target
+
+    def rows_from(fs_vars, fs_coeffs, fs_consts, rhss_) -> OnOwnModel:
+        return OnOwnModel(with_variables, lambda target: target.add_constraints(fs_vars, fs_coeffs, fs_consts,
+                                                                                  m.senses, rhss_))
+
+    def phases() -> dict[str, Phase]:
+        calls: dict[str, Phase] = {
+            "rows_lists": rows_from(m.fs_vars, m.fs_coeffs, m.fs_consts, m.rhss),
+            "rows_1d": rows_from(row_ids, row_values, consts, rhss),
+            "vars_arrays": OnOwnModel(brenlox_copt.Model, lambda target: target.add_variables(n, lbs=lbs, ubs=ubs)),
+            "vars_floor": OnOwnModel(brenlox_copt.Model, lambda _: f.array_floor((), (lbs, ubs), n, "x")),
         }
         if equal:
-            calls["rows_2d"] = lambda: target.add_constraints(ids_2d, values_2d, consts, m.senses, rhss)
-            calls["rows_floor"] = lambda: f.array_floor((ids_2d,), (values_2d, consts, rhss), rows, "c")
+            calls["rows_2d"] = rows_from(ids_2d, values_2d, consts, rhss)
+            calls["rows_floor"] = OnOwnModel(with_variables,
+                                             lambda _: f.array_floor((ids_2d,), (values_2d, consts, rhss), rows, "c"))
         return calls
 
-    return repeat(repetitions, phases)
+    return repeat(repetitions, phases, by_phase=True)
 
 
 def floor(model: models.Model, kind: str, repetitions: int) -> dict[str, list[float]]:
