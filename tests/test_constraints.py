@@ -78,6 +78,36 @@ def test_a_batch_is_one_call_with_its_rows_as_given(standin, model):
     ]
 
 
+class Sense(str):
+    """A str subclass: equal to a sense, never the same object as one."""
+
+
+BOUNDS = {"<": (-1e30, 0.0), ">": (0.0, 1e30), "=": (0.0, 0.0)}
+
+# Senses read by object identity after the first of each: every row must still get its own. Cases: (senses, the
+# ValueError message when one is bad, or None).
+SENSE_RUNS = {
+    "three objects in turn": (list("<>=" * 6), None),
+    "subclass objects among the same values": ([Sense("<"), "<", Sense(">"), ">", Sense("<"), "="] * 3, None),
+    "more distinct objects than are kept": (list("<>=<>=") + ["!"] + list("<>="), "invalid sense character: !"),
+    "a bad object after the good ones repeat": (list("<<<<>>>>") + ["<="], "expected a string of length 1"),
+}  # fmt: skip
+
+
+@pytest.mark.parametrize("senses, error", SENSE_RUNS.values(), ids=SENSE_RUNS.keys())
+def test_each_row_gets_its_own_sense_whatever_objects_repeat(standin, model, senses, error):
+    rows = len(senses)
+    call = lambda: model.add_constraints([[0]] * rows, [[1.0]] * rows, [0.0] * rows, senses, [0.0] * rows)  # noqa: E731
+    if error is not None:
+        with pytest.raises(ValueError, match=error):
+            call()
+        assert add_rows(standin) == []
+        return
+    assert call() == list(range(rows))
+    (added,) = add_rows(standin)
+    assert list(zip(added[6], added[7])) == [BOUNDS[str(sense)] for sense in senses]
+
+
 def test_a_batch_without_terms_sends_null_column_and_value_arrays(standin, model):
     assert model.add_constraints([[], []], [[], []], [0.0, 1.0], ["<", ">"], [1.0, 2.0]) == [0, 1]
     assert add_rows(standin) == [(2, [0, 0], [0, 0], None, None, None, [-1e30, 1.0], [1.0, 1e30], ["c0", "c1"])]

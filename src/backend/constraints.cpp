@@ -1,6 +1,5 @@
 // constraints.cpp: adding linear constraints: a batch prepared as compressed rows, then committed in one native call.
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -23,14 +22,7 @@ namespace {
 /// checked for order as the loop reaches them.
 [[nodiscard]] bool well_formed(const ConstraintBatch& batch) noexcept {
   const std::size_t entries = batch.variables.size();
-  if (batch.coefficients.size() != entries) {
-    return false;
-  }
-  if (batch.row_starts.empty()) {
-    return batch.constants.empty() && entries == 0;
-  }
-  return batch.row_starts.size() == batch.constants.size() + 1 && batch.row_starts.front() == 0 &&
-         batch.row_starts.back() == entries;
+  return batch.coefficients.size() == entries && batch.row_starts.describe(batch.constants.size(), entries);
 }
 
 struct RowBounds {
@@ -172,7 +164,7 @@ Result<PreparedRows> BackendModel::prepare_constraints(ConstraintBatch batch) co
 
 Result<PreparedRows> BackendModel::prepare_constraint(RowFunction function, ConstraintSet set,
                                                       std::optional<TerminatedText> name) const {
-  const std::array<std::size_t, 2> row_starts{0, function.variables.size()};
+  const RowStarts row_starts = RowStarts::uniform(1, function.variables.size());
   std::optional<std::span<const TerminatedText>> names;
   if (name) {
     names.emplace(&*name, 1);

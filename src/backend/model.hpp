@@ -13,6 +13,7 @@
 #include "backend/library.hpp"
 #include "backend/native_handle.hpp"
 #include "backend/prepared_batch.hpp"
+#include "backend/row_starts.hpp"
 #include "backend/text.hpp"
 
 namespace brenlox_copt::backend {
@@ -62,14 +63,14 @@ struct ConstraintSet {
 };
 
 /// n constraints in compressed-row form. Row k's terms are entries row_starts[k] to row_starts[k + 1] - 1 of the
-/// parallel `variables` and `coefficients`; row_starts has n + 1 entries (none for an empty batch), starts at 0 and
-/// ends at the number of terms. n is the number of constants. Preparing reads the views into arrays of its own; the
+/// parallel `variables` and `coefficients`; row_starts describes n rows (none for an empty batch), starting at 0 and
+/// ending at the number of terms. n is the number of constants. Preparing reads the views into arrays of its own; the
 /// coefficients are already the solver's array, so the prepared batch (PreparedRows) takes them over, and it views
 /// the names' bytes.
 struct ConstraintBatch {
   std::span<const std::uint64_t> variables;
   std::vector<double> coefficients;
-  std::span<const std::size_t> row_starts;
+  RowStarts row_starts;
   std::span<const double> constants;
   std::span<const ConstraintSet> sets;
   std::optional<std::span<const TerminatedText>> names = std::nullopt;

@@ -1,7 +1,6 @@
 // constraint_rows.cpp: the checks of add_constraints' arguments and the order in which their memory is given back.
 #include "python/constraint_rows.hpp"
 
-#include <algorithm>
 #include <utility>
 
 #include "python/model_values.hpp"
@@ -23,9 +22,9 @@ namespace {
       (names && !require_length("constraint names", names->size(), rows))) {
     return false;
   }
-  // Equal offsets are equal row lengths, found in one comparison of the two arrays; only a mismatch needs the
+  // Equal starts are equal row lengths, found in one comparison; only a mismatch (or starts of two kinds) needs the
   // row walk that names the first row whose lengths differ.
-  if (std::ranges::equal(fs_coeffs.offsets(), fs_vars.offsets())) {
+  if (fs_coeffs.starts().same_as(fs_vars.starts())) {
     return true;
   }
   for (std::size_t row = 0; row < rows; ++row) {
@@ -64,7 +63,7 @@ std::optional<ConstraintRows> ConstraintRows::of(Rows<std::uint64_t> fs_vars, Ro
   if (!sets) {
     return std::nullopt;
   }
-  // Equal row lengths make both flat value arrays share fs_vars' offsets, so the coefficients keep only their values;
+  // Equal row lengths make both flat value arrays share fs_vars' starts, so the coefficients keep only their values;
   // the senses and right-hand sides go when this returns.
   return ConstraintRows(std::move(fs_vars), std::move(fs_coeffs).take_values(), std::move(fs_consts),
                         std::move(*sets), names);
@@ -80,7 +79,7 @@ ConstraintRows::ConstraintRows(Rows<std::uint64_t> variables, std::vector<double
       m_names(names) {}
 
 backend::ConstraintBatch ConstraintRows::batch() && noexcept {
-  return {m_variables.values(), std::move(m_coefficients), m_variables.offsets(), m_constants, m_sets, m_names};
+  return {m_variables.values(), std::move(m_coefficients), m_variables.starts(), m_constants, m_sets, m_names};
 }
 
 }  // namespace brenlox_copt::python

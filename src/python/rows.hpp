@@ -6,21 +6,26 @@
 #include <utility>
 #include <vector>
 
+#include "backend/row_starts.hpp"
 #include "python/reserve.hpp"
 
 namespace brenlox_copt::python {
 
-/// A sequence of sequences stored flat: every row's values one after another in `values()`, and `size() + 1`
-/// offsets, row i spanning values [offsets[i], offsets[i + 1]).
+/// A sequence of sequences stored flat: every row's values one after another in `values()`, row i spanning values
+/// [starts()[i], starts()[i + 1]). Rows built one by one keep `size() + 1` offsets; rows closed together with one
+/// length (a two-dimensional array's) keep only that length.
 template <class T>
 class Rows {
  public:
-  [[nodiscard]] std::size_t size() const noexcept { return m_offsets.size() - 1; }
+  [[nodiscard]] std::size_t size() const noexcept { return m_uniform ? m_uniform_rows : m_offsets.size() - 1; }
   [[nodiscard]] std::span<const T> operator[](std::size_t row) const noexcept {
-    return std::span<const T>(m_values).subspan(m_offsets[row], m_offsets[row + 1] - m_offsets[row]);
+    const backend::RowStarts at = starts();
+    return std::span<const T>(m_values).subspan(at[row], at[row + 1] - at[row]);
   }
   [[nodiscard]] std::span<const T> values() const noexcept { return m_values; }
-  [[nodiscard]] std::span<const std::size_t> offsets() const noexcept { return m_offsets; }
+  [[nodiscard]] backend::RowStarts starts() const noexcept {
+    return m_uniform ? backend::RowStarts::uniform(m_uniform_rows, m_uniform_length) : backend::RowStarts(m_offsets);
+  }
   /// Takes the flat values out and gives the offsets' memory back at once; only destruction may follow.
   [[nodiscard]] std::vector<T> take_values() && noexcept {
     std::vector<std::size_t>().swap(m_offsets);
@@ -32,19 +37,20 @@ class Rows {
   void reserve_values(std::size_t count) { detail::reserve_more(m_values, count); }
   [[nodiscard]] std::vector<T>& open_row() noexcept { return m_values; }
   void end_row() { m_offsets.push_back(m_values.size()); }
-  /// Closes `count` rows of `length` values each, appended to `open_row()` one after another.
-  void end_rows(std::size_t count, std::size_t length) {
-    reserve_rows(count);
-    std::size_t offset = m_offsets.back();
-    for (std::size_t row = 0; row < count; ++row) {
-      offset += length;
-      m_offsets.push_back(offset);
-    }
+  /// Makes these `count` rows of `length` values each, appended to `open_row()` one after another; only on rows that
+  /// have none yet.
+  void end_rows(std::size_t count, std::size_t length) noexcept {
+    m_uniform = true;
+    m_uniform_rows = count;
+    m_uniform_length = length;
   }
 
  private:
   std::vector<T> m_values;
   std::vector<std::size_t> m_offsets = std::vector<std::size_t>(1, 0);
+  bool m_uniform = false;
+  std::size_t m_uniform_rows = 0;
+  std::size_t m_uniform_length = 0;
 };
 
 }  // namespace brenlox_copt::python

@@ -4,6 +4,7 @@
 
 #include <Python.h>
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -163,6 +164,41 @@ struct AppendItems {
       return false;
     }
     out.push_back(std::move(value));
+    return true;
+  }
+};
+
+/// Where a sequence of one-character strs goes. Such sequences repeat a few str objects (a sense or a type for every
+/// item), so the last few exact strs read are kept, held, with their code points: an item that is one of them is
+/// read with a comparison. Holding them keeps the comparison sound whatever code runs meanwhile, and an exact str
+/// never changes.
+template <>
+struct AppendItems<Character> {
+  static constexpr std::size_t kKept = 4;
+
+  std::vector<char32_t>& out;
+  std::array<Ref, kKept> kept{};
+  std::array<char32_t, kKept> kept_values{};
+  std::size_t next_kept = 0;
+
+  void reserve(std::size_t count) { reserve_more(out, count); }
+  BRENLOX_INLINE_STEP bool append(PyObject* item) {
+    for (std::size_t slot = 0; slot < kKept; ++slot) {
+      if (kept[slot].get() == item) {
+        out.push_back(kept_values[slot]);
+        return true;
+      }
+    }
+    char32_t value = 0;
+    if (!Character::convert(item, value)) {
+      return false;
+    }
+    out.push_back(value);
+    if (PyUnicode_CheckExact(item)) {
+      kept[next_kept] = Ref::new_reference(item);
+      kept_values[next_kept] = value;
+      next_kept = (next_kept + 1) % kKept;
+    }
     return true;
   }
 };

@@ -95,7 +95,11 @@ PyObject* rows_object(const Rows<T>& rows) noexcept {
     spans.push_back(rows[row]);
   }
   Ref lists = Ref::steal(list_object(spans, [](std::span<const T> row) { return values_object(row); }));
-  Ref offsets = Ref::steal(values_object<std::size_t>(rows.offsets()));
+  std::vector<std::size_t> starts;
+  for (std::size_t row = 0; row <= rows.size(); ++row) {
+    starts.push_back(rows.starts()[row]);
+  }
+  Ref offsets = Ref::steal(values_object<std::size_t>(starts));
   if (!lists || !offsets) {
     return nullptr;
   }

@@ -37,7 +37,7 @@ struct Rows {
   }
 
   [[nodiscard]] ConstraintBatch batch(std::optional<std::span<const TerminatedText>> names = std::nullopt) const {
-    return {variables, coefficients, starts, constants, sets, names};
+    return {variables, coefficients, RowStarts(starts), constants, sets, names};
   }
 };
 
@@ -290,7 +290,7 @@ TEST_CASE("a batch of more rows than a c_int counts is refused before any row is
   // Zero-filled row starts: every row is empty, so the batch is well formed.
   const ZeroPages<std::size_t> starts(kPastMax + 1);
   const ZeroPages<double> constants(kPastMax);
-  CHECK(error_text(add_constraints(model, {{}, {}, starts.span(), constants.span(), one_set})) ==
+  CHECK(error_text(add_constraints(model, {{}, {}, RowStarts(starts.span()), constants.span(), one_set})) ==
         "Invalid input: constraint count exceeds COPT's c_int range");
   CHECK(solver.calls.empty());
   CHECK(constraint_count(model) == 0);

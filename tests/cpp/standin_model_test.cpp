@@ -51,7 +51,7 @@ void build_production_plan(BackendModel& model) {
   const std::vector<std::size_t> starts = {0, 2, 4};
   const std::vector<double> constants = {0.0, 0.0};
   const std::vector<ConstraintSet> sets = {{Kind::LessThan, 4.0}, {Kind::LessThan, 6.0}};
-  REQUIRE(add_constraints(model, {variables, coefficients, starts, constants, sets}).has_value());
+  REQUIRE(add_constraints(model, {variables, coefficients, RowStarts(starts), constants, sets}).has_value());
   const std::vector<std::uint64_t> objective_variables = {0, 1};
   const std::vector<double> objective_coefficients = {3.0, 2.0};
   REQUIRE(model.set_objective({objective_variables, objective_coefficients, 0.0}, ObjectiveSense::Maximize));
