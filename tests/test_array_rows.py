@@ -146,3 +146,17 @@ def test_rows_convert_as_their_items_one_by_one(standin, case):
         if (got := outcome(standin, given_variables, given_values)) != wanted:
             differing[name] = (got, wanted)
     assert differing == {}, f"expected {expected}"
+
+
+@pytest.mark.parametrize("position", [0, 1])
+def test_a_zero_dimensional_row_among_arrays_fails_as_iterating_it_does(standin, position):
+    model = brenlox_copt.Model()
+    model.add_variables(COLUMNS)
+    # The first call makes the array type known, so the second measures its array rows up front.
+    assert model.add_constraints([np.array([0, 1])], [np.array([1.0, 1.0])], [0.0], ["<"], [1.0]) == [0]
+    rows = [np.array([0, 1]), np.array([0, 1])]
+    rows[position] = np.array(1)
+    with pytest.raises(TypeError, match="iteration over a 0-d array") as raised:
+        model.add_constraints(rows, [[1.0, 1.0]] * 2, [0.0] * 2, ["<"] * 2, [1.0] * 2)
+    assert raised.value.__notes__ == ["while processing 'fs_vars'"]
+    assert model.add_constraints([[0]], [[1.0]], [0.0], ["<"], [1.0]) == [1]

@@ -3,6 +3,7 @@
 #include "python/sequence.hpp"
 
 #include "python/errors.hpp"
+#include "python/module_state.hpp"
 
 namespace brenlox_copt::python::detail {
 namespace {
@@ -71,12 +72,25 @@ bool append_held(PyObject* item, const SinkRef& sink) {
   return sink.append(item);
 }
 
-std::size_t nested_size_hint(PyObject* object) noexcept {
+std::optional<std::size_t> nested_size_hint(PyObject* object) noexcept {
   const std::size_t rows = exact_length(object);
   const auto row_at = PyList_CheckExact(object) ? PyList_GetItem : PyTuple_GetItem;
+  // Rows of the NumPy array type this module has already recognised are measured too: comparing one pointer tells
+  // them, and an array's length runs no Python code.
+  const ModuleState* const state = CallingModule::state();
+  const PyObject* const array_type = state != nullptr ? state->numpy_array : nullptr;
   std::size_t total = 0;
   for (std::size_t row = 0; row < rows; ++row) {
-    total += exact_length(row_at(object, static_cast<Py_ssize_t>(row)));
+    PyObject* const item = row_at(object, static_cast<Py_ssize_t>(row));
+    if (array_type != nullptr && reinterpret_cast<PyObject*>(Py_TYPE(item)) == array_type) {
+      const Py_ssize_t size = size_hint(item);
+      if (size < 0) {
+        return std::nullopt;
+      }
+      total += static_cast<std::size_t>(size);
+    } else {
+      total += exact_length(item);
+    }
   }
   return total;
 }

@@ -61,10 +61,11 @@ namespace detail {
 template <class Kind>
 inline constexpr bool kHasPlainItems = requires(PyObject* item) { Kind::is_plain(item); };
 
-/// For an exact list or tuple, the summed lengths of those of its items that are exact lists or tuples (0 for
-/// anything else). Reading them runs no Python code, and reserving the total up front spares the values of a
-/// sequence of sequences their growth copies.
-std::size_t nested_size_hint(PyObject* object) noexcept;
+/// For an exact list or tuple, the summed lengths of those of its items that are exact lists, tuples or NumPy arrays
+/// (0 for anything else); nullopt with the error set when measuring one fails other than by having no length.
+/// Reading them runs no Python code, and reserving the total up front spares the values of a sequence of sequences
+/// their growth copies.
+std::optional<std::size_t> nested_size_hint(PyObject* object) noexcept;
 
 /// A sink seen through two plain functions, so that what pays for Python code per item anyway (walking sequences
 /// other than exact lists and tuples, and items that run Python code) is compiled once, not once per kind of item.
@@ -275,7 +276,11 @@ struct SequenceOf {
           return *done;
         }
       }
-      detail::reserve_hint([&](std::size_t count) { out.reserve_values(count); }, detail::nested_size_hint(object));
+      const std::optional<std::size_t> values = detail::nested_size_hint(object);
+      if (!values) {
+        return false;
+      }
+      detail::reserve_hint([&](std::size_t count) { out.reserve_values(count); }, *values);
       detail::AppendRows<Inner> rows{out};
       return detail::walk_sequence<Item>(object, rows);
     } else {
