@@ -16,20 +16,9 @@ bool require_length(const char* label, std::size_t actual, std::size_t expected)
   return false;
 }
 
-std::optional<backend::ConstraintSet> constraint_set(char32_t sense, double rhs) noexcept {
-  using Kind = backend::ConstraintSet::Kind;
-  switch (sense) {
-    case U'<':
-      return backend::ConstraintSet{Kind::LessThan, rhs};
-    case U'=':
-      return backend::ConstraintSet{Kind::EqualTo, rhs};
-    case U'>':
-      return backend::ConstraintSet{Kind::GreaterThan, rhs};
-    default:
-      // The character came out of a str, so it is a code point the message can hold.
-      raise_formatted(PyExc_ValueError, "invalid sense character: %c", static_cast<int>(sense));
-      return std::nullopt;
-  }
+void raise_invalid_sense(char32_t sense) noexcept {
+  // The character came out of a str, so it is a code point the message can hold.
+  raise_formatted(PyExc_ValueError, "invalid sense character: %c", static_cast<int>(sense));
 }
 
 backend::OptimizerAttribute optimizer_attribute(const Utf8Text& name) noexcept {

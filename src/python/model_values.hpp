@@ -59,8 +59,25 @@ template <class Optional>
 /// "{label} has length {actual}, expected {expected}" when the lengths differ.
 [[nodiscard]] bool require_length(const char* label, std::size_t actual, std::size_t expected) noexcept;
 
+/// Raises ValueError "invalid sense character: {c}".
+void raise_invalid_sense(char32_t sense) noexcept;
+
 /// '<', '=' or '>' with the right-hand side; anything else: nullopt with ValueError "invalid sense character: {c}".
-[[nodiscard]] std::optional<backend::ConstraintSet> constraint_set(char32_t sense, double rhs) noexcept;
+/// Inline, as a batch makes one set a row.
+[[nodiscard]] inline std::optional<backend::ConstraintSet> constraint_set(char32_t sense, double rhs) noexcept {
+  using Kind = backend::ConstraintSet::Kind;
+  switch (sense) {
+    case U'<':
+      return backend::ConstraintSet{Kind::LessThan, rhs};
+    case U'=':
+      return backend::ConstraintSet{Kind::EqualTo, rhs};
+    case U'>':
+      return backend::ConstraintSet{Kind::GreaterThan, rhs};
+    default:
+      raise_invalid_sense(sense);
+      return std::nullopt;
+  }
+}
 
 /// "Silent" and "TimeLimit" exactly; any other name is a raw solver parameter, pointing into `name`.
 [[nodiscard]] backend::OptimizerAttribute optimizer_attribute(const Utf8Text& name) noexcept;
