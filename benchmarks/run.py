@@ -389,7 +389,8 @@ def main() -> None:
             "Arm `arrays`: `rows_lists` from lists of lists, `rows_2d` from an int64 and a float64 2-D array, `rows_1d` "
             "from lists of 1-D arrays sliced from compressed rows, `vars_arrays` the bounds as float64 arrays; "
             "`*_floor` copy the same arrays and make the id list and the generated names; `standin_discard` is the "
-            "stand-in's own share, from C++.",
+            "stand-in's own share, from C++. Every call runs beside a fresh model of its own, made untimed just "
+            "before it, and each phase's repetitions run one after another.",
             "",
             *results.table(),
             "",
