@@ -23,16 +23,23 @@ class RowStarts {
     return starts;
   }
 
+  [[nodiscard]] std::size_t rows() const noexcept {
+    if (m_uniform) {
+      return m_rows;
+    }
+    return m_offsets.empty() ? 0 : m_offsets.size() - 1;
+  }
+
   /// Whether these are the starts of `rows` rows over `entries` entries: from 0 to the end of the entries. The
   /// offsets' order is for the reader to check as it goes.
   [[nodiscard]] bool describe(std::size_t rows, std::size_t entries) const noexcept {
+    if (this->rows() != rows) {
+      return false;
+    }
     if (m_uniform) {
-      return m_rows == rows && (m_length == 0 ? entries == 0 : entries % m_length == 0 && entries / m_length == rows);
+      return m_length == 0 ? entries == 0 : entries % m_length == 0 && entries / m_length == rows;
     }
-    if (m_offsets.empty()) {
-      return rows == 0 && entries == 0;
-    }
-    return m_offsets.size() == rows + 1 && m_offsets.front() == 0 && m_offsets.back() == entries;
+    return m_offsets.empty() ? entries == 0 : m_offsets.front() == 0 && m_offsets.back() == entries;
   }
 
   /// Where row k starts, for k up to the number of rows (the last is where the last row ends).

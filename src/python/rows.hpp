@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -17,14 +18,14 @@ namespace brenlox_copt::python {
 template <class T>
 class Rows {
  public:
-  [[nodiscard]] std::size_t size() const noexcept { return m_uniform ? m_uniform_rows : m_offsets.size() - 1; }
+  [[nodiscard]] std::size_t size() const noexcept { return starts().rows(); }
   [[nodiscard]] std::span<const T> operator[](std::size_t row) const noexcept {
     const backend::RowStarts at = starts();
     return std::span<const T>(m_values).subspan(at[row], at[row + 1] - at[row]);
   }
   [[nodiscard]] std::span<const T> values() const noexcept { return m_values; }
   [[nodiscard]] backend::RowStarts starts() const noexcept {
-    return m_uniform ? backend::RowStarts::uniform(m_uniform_rows, m_uniform_length) : backend::RowStarts(m_offsets);
+    return m_one_length ? *m_one_length : backend::RowStarts(m_offsets);
   }
   /// Takes the flat values out and gives the offsets' memory back at once; only destruction may follow.
   [[nodiscard]] std::vector<T> take_values() && noexcept {
@@ -40,17 +41,14 @@ class Rows {
   /// Makes these `count` rows of `length` values each, appended to `open_row()` one after another; only on rows that
   /// have none yet.
   void end_rows(std::size_t count, std::size_t length) noexcept {
-    m_uniform = true;
-    m_uniform_rows = count;
-    m_uniform_length = length;
+    m_one_length = backend::RowStarts::uniform(count, length);
   }
 
  private:
   std::vector<T> m_values;
   std::vector<std::size_t> m_offsets = std::vector<std::size_t>(1, 0);
-  bool m_uniform = false;
-  std::size_t m_uniform_rows = 0;
-  std::size_t m_uniform_length = 0;
+  /// Set for rows closed together by end_rows; the offsets are then unused.
+  std::optional<backend::RowStarts> m_one_length;
 };
 
 }  // namespace brenlox_copt::python
