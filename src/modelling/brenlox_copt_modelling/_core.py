@@ -4,8 +4,10 @@ from __future__ import annotations
 
 import gc
 import math
+import sys
 import threading
 import time
+import warnings
 from collections.abc import Mapping, Sequence
 from dataclasses import dataclass, field
 
@@ -81,6 +83,12 @@ class Outcome:
     seconds: float
 
 
+def ran_to_time_limit(outcome: Outcome, settings: Settings) -> bool:
+    """True when the solve lasted its whole time limit. Only then may a stop be put down to the limit: the module's
+    result codes 0 and 4 do not say why the solver stopped (0 also covers infeasible-or-unbounded)."""
+    return settings.time_limit is not None and outcome.seconds >= settings.time_limit
+
+
 def csr_rows(starts, indices, values) -> tuple[list[list[int]], list[list[float]]]:
     """The rows of a compressed-row matrix as lists: the module reads a short list of Python numbers faster than a
     short array's buffer. The collector is paused while the many small lists are made: each would count towards a
@@ -94,6 +102,21 @@ def csr_rows(starts, indices, values) -> tuple[list[list[int]], list[list[float]
     finally:
         if collecting:
             gc.enable()
+
+
+_warned: set[str] = set()
+
+
+def warn_once(key: str, message: str, layer: str, category: type[Warning] = UserWarning) -> None:
+    """Warns once per process, at the user's line: the first caller outside the adapters and the layer's package."""
+    if key in _warned:
+        return
+    _warned.add(key)
+    frame, level = sys._getframe(1), 1
+    while frame is not None and frame.f_globals.get("__name__", "").partition(".")[0] in ("brenlox_copt_modelling",
+                                                                                          layer):
+        frame, level = frame.f_back, level + 1
+    warnings.warn(message, category, stacklevel=level + 1)
 
 
 _local = threading.local()
