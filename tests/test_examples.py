@@ -60,6 +60,9 @@ def test_scenarios_example_solves_every_scenario_on_workers(args, where):
         ("pulp", "pulp: Optimal, profit 2200.00 (chairs 24.00, tables 14.00)"),
         ("pyomo", "pyomo: convergenceCriteriaSatisfied, profit 2200.00 (chairs 24.00, tables 14.00)"),
         ("cvxpy", "cvxpy: optimal, profit 2200.00 (chairs 24.00, tables 14.00)"),
+        ("linopy", "linopy: ok optimal, profit 2200.00 (chairs 24.00, tables 14.00)"),
+        ("scipy", "scipy: status 0 (Optimization terminated successfully.), profit 2200.00 (chairs 24.00, tables "
+                  "14.00)"),
     ],
 )
 def test_layer_example_solves_its_first_model(layer, expected):

@@ -4,13 +4,13 @@ models: linopy's own examples (linopy.examples, the models of its docs) and a ta
 
 import math
 
-import numpy as np
-import pandas as pd
 import pytest
 
 linopy = pytest.importorskip("linopy")
 pytest.importorskip("highspy")
 
+import numpy as np  # noqa: E402
+import pandas as pd  # noqa: E402
 from linopy import examples  # noqa: E402
 
 from brenlox_copt_modelling.linopy import solve  # noqa: E402
@@ -108,6 +108,19 @@ def _binary_knapsack():
     return m
 
 
+def _scaled():
+    """Variables, rows and the objective with solver scaling: the solver works in scaled units, linopy reads back
+    in the user's."""
+    m = linopy.Model()
+    i = pd.RangeIndex(3, name="i")
+    x = m.add_variables(lower=0, upper=100, coords=[i], name="x", scaling=pd.Series([10.0, 0.5, 1.0], index=i))
+    m.add_constraints(x.sum() >= 30, name="total", scaling=4.0)
+    m.add_constraints(x <= pd.Series([5.0, 20.0, 8.0], index=i), name="caps", freeze=True)
+    m.add_objective((x * pd.Series([1.0, 2.0, 3.0], index=i)).sum())
+    m.objective.scaling = 0.25
+    return m
+
+
 MODELS = {
     "examples.simple_two_single_variables_model": examples.simple_two_single_variables_model,
     "examples.simple_two_array_variables_model": examples.simple_two_array_variables_model,
@@ -127,6 +140,7 @@ MODELS = {
     "binary-knapsack": _binary_knapsack,
     "empty": _empty,
     "free-and-fixed": _free_and_fixed,
+    "scaled-and-frozen": _scaled,
     "masked-variables": _masked_variables,
     "masked-constraints": _masked_constraints,
     "nan-filled": _nan_filled,
@@ -141,7 +155,7 @@ ALTERNATE_OPTIMA = {"docs-getting-started-integer"}
 
 def _outcome(m, status):
     """What a user reads after a solve: the statuses, the objective, each variable's solution."""
-    objective = m.objective.value if m.status == "ok" else None
+    objective = m.objective.value
     return (tuple(status), None if objective is None or math.isnan(objective) else objective,
             {name: _solution(var) for name, var in m.variables.items()})
 
@@ -154,9 +168,10 @@ def _solution(var):
 
 
 def _check_feasible(m, objective):
-    """The solution read back meets every bound, row and integrality, and gives the objective reported."""
+    """The solution read back meets every bound, row and integrality, and gives the objective reported (the
+    matrices are in the solver's scaled units, the solution in the user's)."""
     matrices, tol = m.matrices, 1e-6
-    x = matrices.sol
+    x = matrices.sol * matrices.var_scaling
     assert np.all(matrices.lb - tol <= x) and np.all(x <= matrices.ub + tol)
     integral = np.isin(matrices.vtypes, ["I", "B"])
     np.testing.assert_allclose(x[integral], np.round(x[integral]), atol=tol)
@@ -166,7 +181,7 @@ def _check_feasible(m, objective):
         assert np.all(activity[sense == "<"] <= b[sense == "<"] + tol)
         assert np.all(activity[sense == ">"] >= b[sense == ">"] - tol)
         np.testing.assert_allclose(activity[sense == "="], b[sense == "="], atol=tol)
-    assert matrices.c @ x == pytest.approx(objective, abs=tol)
+    assert matrices.c @ x == pytest.approx(objective * m.objective.scaling, abs=tol)
 
 
 @pytest.mark.parametrize("name, build", MODELS.items(), ids=MODELS.keys())

@@ -55,7 +55,8 @@ def solve(model, *, time_limit: float | None = None, rel_gap: float | None = Non
     matrices = model.matrices
     if np.any(matrices.lb > matrices.ub):
         # Crossed bounds admit no value: infeasible, as every solver finds, without building a model.
-        return model.assign_result(Result(Status.from_termination_condition(TerminationCondition.infeasible)))
+        return model.assign_result(Result(Status.from_termination_condition(TerminationCondition.infeasible),
+                                          Solution(), solver_name="brenlox_copt"))
     arrays = _arrays(model, matrices)
     try:
         loaded = _core.load(arrays, settings)
@@ -113,7 +114,8 @@ def _result(model, matrices, outcome: _core.Outcome, settings: _core.Settings) -
         condition = TerminationCondition.time_limit
     status = Status.from_termination_condition(condition)
     if outcome.values is None:
-        return Result(status, solver_name="brenlox_copt")
+        # An empty solution still sets the objective (to NaN): an earlier solve's value must not read as this one's.
+        return Result(status, Solution(), solver_name="brenlox_copt")
     # linopy reads the primal by label: one slot per label, NaN where a label is masked.
     labels = max((var.range[1] for _, var in model.variables.items()), default=0)
     primal = np.full(labels, math.nan)

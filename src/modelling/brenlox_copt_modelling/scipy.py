@@ -3,13 +3,15 @@
 from __future__ import annotations
 
 import numpy as np
-from numpy.exceptions import VisibleDeprecationWarning
 from scipy.optimize import Bounds, LinearConstraint, OptimizeResult
 from scipy.sparse import csr_array, issparse
 from scipy.sparse import vstack as _vstack
 
 from . import _core
 from ._rows import rows
+
+# Where NumPy keeps it: numpy.exceptions from NumPy 1.25, the top level before.
+VisibleDeprecationWarning = getattr(np, "exceptions", np).VisibleDeprecationWarning
 
 # SciPy's options that the module honours, by the solver parameter each becomes; "disp" and "presolve" are handled
 # apart and "node_limit" is refused. Any other option goes to the solver as a raw parameter, name unchanged, as
