@@ -143,8 +143,11 @@ def linopy_arms(n: int):
     folder = tempfile.mkdtemp(prefix="brenlox-layers-")
 
     def lp_file(m):
+        # What Model.solve(io_api="lp") does before the solver runs: linopy's clean-ups, the file, the solver's read.
         path = f"{folder}/model.lp"
-        m.to_file(path)
+        m.constraints.sanitize_zeros()
+        m.constraints.sanitize_infinities()
+        m.to_file(path, progress=False)
         h = highspy.Highs()
         h.setOptionValue("output_flag", False)
         h.readModel(path)

@@ -5,6 +5,7 @@ each refusal as the layer's own error kind naming the missing feature. The model
 import math
 
 import pytest
+from support.layer_results import assert_value, time_limits
 
 
 def _pulp(timeLimit=None, **options):
@@ -93,14 +94,8 @@ def test_each_result_code_maps_to_the_layers_status(standin, layer, forced, time
     status, solution, x = LAYERS[layer](timeLimit=time_limit)
     want_status, want_solution, want_x = expected[layer]
     assert (status, solution) == (want_status, want_solution)
-    if want_x is None:
-        assert x is None
-    elif math.isnan(want_x):
-        assert x is not None and 0.0 <= x <= 3.0
-    else:
-        assert x == pytest.approx(want_x)
-    limits = [call.args[2] for call in standin.calls("COPT_SetDblParam") if call.args[1] == "TimeLimit"]
-    assert limits == ([] if time_limit is None else [time_limit])
+    assert_value(x, want_x)
+    assert time_limits(standin) == ([] if time_limit is None else [time_limit])
 
 
 def _pyomo_quadratic():

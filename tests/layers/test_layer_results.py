@@ -7,6 +7,7 @@ import math
 import warnings
 
 import pytest
+from support.layer_results import assert_value, time_limits
 
 from brenlox_copt_modelling import _core
 
@@ -98,14 +99,8 @@ def test_each_result_code_maps_to_the_layers_status(standin, layer, forced, time
     want_status, want_objective, want_x = expected[layer]
     assert status.startswith(want_status)
     assert objective == (None if want_objective is None else pytest.approx(want_objective))
-    if want_x is None:
-        assert x is None
-    elif math.isnan(want_x):
-        assert x is not None and 0.0 <= x <= 3.0
-    else:
-        assert x == pytest.approx(want_x)
-    limits = [call.args[2] for call in standin.calls("COPT_SetDblParam") if call.args[1] == "TimeLimit"]
-    assert limits[-1:] == ([] if time_limit is None else [time_limit])
+    assert_value(x, want_x)
+    assert time_limits(standin)[-1:] == ([] if time_limit is None else [time_limit])
 
 
 @pytest.mark.parametrize("layer, infeasible", [("pulp4", "Infeasible"), ("linopy", "warning/infeasible"),
