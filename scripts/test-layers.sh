@@ -8,8 +8,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 wheels=(build/wheelhouse/*.whl)
 [ -f "${wheels[0]}" ] || { echo "test-layers: no wheel in build/wheelhouse; run scripts/check-wheel.sh"; exit 1; }
 
-# run_layers VERSION REQUIREMENTS TEST-FILE...: a fresh virtual environment of CPython VERSION with the wheel and
-# the pinned layers, then pytest on the given files and the layer examples' test.
+# run_layers VERSION REQUIREMENTS TEST...: a fresh virtual environment of CPython VERSION with the wheel and the
+# pinned layers, then pytest on the given tests.
 run_layers() {
   local version=$1 requirements=$2 python venv
   shift 2
@@ -22,12 +22,13 @@ run_layers() {
     "${wheels[0]}"
   echo "test-layers: $("$venv/bin/python" -VV | head -1) with $("$venv/bin/python" -m pip freeze \
     | grep -i -E '^(pulp|pyomo|cvxpy|linopy|scipy)==' | tr '\n' ' ')"
-  "$venv/bin/python" -m pytest -p no:cacheprovider --basetemp="$venv/tmp" "$@" \
-    tests/test_examples.py::test_layer_example_solves_its_first_model "${pytest_args[@]}"
+  "$venv/bin/python" -m pytest -p no:cacheprovider --basetemp="$venv/tmp" "$@" "${pytest_args[@]}"
 }
+examples=tests/test_examples.py::test_layer_example_solves_its_first_model
 
 pytest_args=("$@")
 run_layers 3.11 scripts/requirements-layers.txt tests/layers/test_pulp_suite.py tests/layers/test_pyomo_suite.py \
-  tests/layers/test_cvxpy_suite.py tests/layers/test_adapters.py
+  tests/layers/test_cvxpy_suite.py tests/layers/test_adapters.py "$examples[pulp]" "$examples[pyomo]" "$examples[cvxpy]"
 run_layers 3.12 scripts/requirements-layers-3.12.txt tests/layers/test_pulp_suite.py \
-  tests/layers/test_linopy_agreement.py tests/layers/test_scipy_milp_suite.py tests/layers/test_layer_results.py
+  tests/layers/test_linopy_agreement.py tests/layers/test_scipy_milp_suite.py tests/layers/test_layer_results.py \
+  "$examples[pulp]" "$examples[linopy]" "$examples[scipy]"

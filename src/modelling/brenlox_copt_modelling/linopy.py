@@ -46,8 +46,7 @@ def solve(model, *, time_limit: float | None = None, rel_gap: float | None = Non
     _refuse_unsupported(model)
     settings = _core.Settings(silent=silent, time_limit=time_limit, rel_gap=rel_gap, abs_gap=abs_gap,
                               threads=threads, raw=options)
-    # What Model.solve does before any solver sees the model: no earlier result may read as this one's.
-    model.reset_solution()
+    # linopy's clean-ups, as Model.solve runs them before any solver sees the model.
     if sanitize_zeros:
         model.constraints.sanitize_zeros()
     if sanitize_infinities:
@@ -55,13 +54,20 @@ def solve(model, *, time_limit: float | None = None, rel_gap: float | None = Non
     matrices = model.matrices
     if np.any(matrices.lb > matrices.ub):
         # Crossed bounds admit no value: infeasible, as every solver finds, without building a model.
+        model.reset_solution()
         return model.assign_result(Result(Status.from_termination_condition(TerminationCondition.infeasible),
                                           Solution(), solver_name="brenlox_copt"))
     arrays = _arrays(model, matrices)
     try:
         loaded = _core.load(arrays, settings)
-        outcome = _core.solve(loaded, len(arrays.lbs))
     except (RuntimeError, TypeError, OverflowError) as error:
+        # Refused input: the model keeps its earlier result.
+        raise ValueError(f"brenlox_copt: {error}") from error
+    # No earlier result may read as this one's.
+    model.reset_solution()
+    try:
+        outcome = _core.solve(loaded, len(arrays.lbs))
+    except RuntimeError as error:
         raise ValueError(f"brenlox_copt: {error}") from error
     return model.assign_result(_result(model, matrices, outcome, settings))
 
