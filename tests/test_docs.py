@@ -1,42 +1,41 @@
-"""Every Python sample in the docs (and the README) runs as written against the stand-in solver.
+"""Every Python sample of the documentation's pages (the README and the other files they include among them) runs as
+written against the stand-in solver and prints exactly its output block, on every interpreter the suite runs on.
 
-Each ```python block runs alone in a fresh interpreter, from tests/ so that design notes can use the stand-in's
-controls (tests/support). A block preceded by the line `<!-- not run: <reason> -->` is skipped; its reason must be
-given."""
+The site's build runs the same samples (docs/_ext/samples.py says what a sample is and how it runs); the example
+programs a page shows from examples/ are run by tests/test_examples.py. A block preceded by the line
+`<!-- not run: <reason> -->` is skipped; its reason must be given."""
 
-import re
-import subprocess
 import sys
 from pathlib import Path
 
 import pytest
 
 ROOT = Path(__file__).resolve().parents[1]
-TESTS = ROOT / "tests"
-PAGES = sorted((ROOT / "docs").glob("*.md")) + [ROOT / "README.md"]
-BLOCK = re.compile(r"^(?:<!-- not run: (?P<reason>[^>]*?) -->\n)?```python\n(?P<code>.*?)^```$", re.M | re.S)
+sys.path.insert(0, str(ROOT / "docs" / "_ext"))
+
+import samples  # noqa: E402
+
+PAGES = sorted((ROOT / "docs").glob("*.md"))
 
 
-def samples():
+def blocks():
     for page in PAGES:
-        text = page.read_text(encoding="utf-8")
-        for match in BLOCK.finditer(text):
-            line = text.count("\n", 0, match.start("code")) + 1
-            marks = [pytest.mark.skip(reason=match["reason"])] if match["reason"] is not None else []
-            yield pytest.param(match["code"], id=f"{page.relative_to(ROOT)}:{line}", marks=marks)
+        for sample in samples.read(page):
+            if sample.program is None:
+                marks = [pytest.mark.skip(reason=sample.skip)] if sample.skip is not None else []
+                yield pytest.param(sample, id=sample.name, marks=marks)
 
 
-@pytest.mark.parametrize("code", list(samples()))
-def test_sample_runs(code):
-    completed = subprocess.run(
-        [sys.executable, "-c", code], capture_output=True, text=True, timeout=120, check=False, cwd=TESTS
-    )
-    assert completed.returncode == 0, completed.stderr
+@pytest.mark.parametrize("sample", list(blocks()))
+def test_sample_runs_and_prints_its_output(sample):
+    problem = samples.run(sample)
+    assert problem is None, problem
 
 
 def test_every_python_block_is_read_and_every_skip_has_a_reason():
-    for page in (ROOT / "docs").glob("*.md"):
+    read = [path for page in PAGES for path in samples.files(page)]
+    assert ROOT / "README.md" in read
+    for page in read:
         text = page.read_text(encoding="utf-8")
         assert "<!-- not run:  -->" not in text, page
-        opened = len(re.findall(r"^```python$", text, re.M))
-        assert opened == len(BLOCK.findall(text)), f"{page}: a python block the test cannot read"
+        assert samples.unread_python_blocks(page) == 0, f"{page}: a python block the reader cannot parse"
