@@ -143,8 +143,9 @@ class BenchmarkFigure(SphinxDirective):
         # Image paths are taken relative to the page; the figure is outside the sources.
         uri = os.path.relpath(image, Path(self.env.doc2path(self.env.docname)).parent)
         figure_node = nodes.figure("", nodes.image(uri=uri, alt=caption),
-                                   nodes.caption("", caption + " ", nodes.literal(text=record["command"]),
-                                                 f", {record['date']}."))
+                                   nodes.caption("", "", nodes.Text(caption + " "),
+                                                 nodes.literal(text=record["command"]),
+                                                 nodes.Text(f", {record['date']}.")))
         holder = nodes.container(classes=["benchmark-figure"])
         holder += figure_node
         holder += _table(header, body)
