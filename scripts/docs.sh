@@ -50,7 +50,7 @@ export PYTHONPATH=$root/$deps/site COPT_HOME=$root/build/standin
 rm -rf build/docs/html build/docs/doctrees
 started=$SECONDS
 .venv/bin/python -m sphinx -W --keep-going -q -b html -d build/docs/doctrees docs build/docs/html
-echo "docs: built build/docs/html in $((SECONDS - started)) s: $(find build/docs/html -name '*.html' | wc -l) pages," \
+echo "docs: built build/docs/html in $((SECONDS - started)) s: $(find build/docs/html -name "*.html" | wc -l) HTML files," \
   "warnings: 0 (every warning is an error)"
 .venv/bin/python scripts/docs_links.py build/docs/html
 .venv/bin/python scripts/docs_browser.py build/docs/html build/docs/screenshots

@@ -49,7 +49,7 @@ def console_errors(driver: webdriver.Chrome) -> list[str]:
 def screenshot(driver: webdriver.Chrome, path: Path) -> None:
     """The whole page, as tall as it is (up to a limit)."""
     height = driver.execute_script("return document.documentElement.scrollHeight")
-    driver.set_window_size(1280, min(max(height, 900), 6000))
+    driver.set_window_size(1280, min(max(height, 900), 16000))
     driver.save_screenshot(str(path))
     driver.set_window_size(1280, 900)
 
