@@ -40,4 +40,11 @@ def write(path: Path, rows: list[dict]) -> None:
         "rows": rows,
     }
     path.parent.mkdir(parents=True, exist_ok=True)
-    path.write_text(json.dumps(record, indent=1) + "\n", encoding="utf-8")
+    path.write_text(dumps(record), encoding="utf-8")
+
+
+def dumps(record: dict) -> str:
+    """JSON with one row a line, so that a new run's changes read as a diff of rows."""
+    head = ",\n".join(f" {json.dumps(key)}: {json.dumps(value)}" for key, value in record.items() if key != "rows")
+    rows = ",\n".join(f"  {json.dumps(row)}" for row in record["rows"])
+    return f"{{\n{head},\n \"rows\": [\n{rows}\n ]\n}}\n"
