@@ -12,7 +12,8 @@ stand-in's GLPK is not the solver our users run. Of our time, the "module" colum
 (with the stand-in discarding); the rest is the layer's own walk and the adapter's conversion. The solve itself is
 reported apart, for the straight arms.
 
-Usage: .venv/bin/python benchmarks/layers.py [--sizes 100 300 500] [--rounds 3] [--solve-up-to 300] [--layers ...]"""
+Usage: python benchmarks/layers.py [--sizes 100 300 500] [--rounds 3] [--solve-up-to 300] [--layers ...]
+                                   [--results FILE]"""
 
 from __future__ import annotations
 
@@ -25,6 +26,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
 
+import results  # noqa: E402
 from support import standin as controls  # noqa: E402
 
 
@@ -240,6 +242,8 @@ def main() -> None:
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--solve-up-to", type=int, default=300, help="largest N whose straight solves are timed")
     parser.add_argument("--layers", nargs="+", default=list(LAYERS))
+    parser.add_argument("--results", type=Path, help="also write the printed rows as JSON to this file "
+                        "(benchmarks/results/layers.json feeds the site's figures)")
     args = parser.parse_args()
     warnings.simplefilter("ignore")
     controls.load_state()
@@ -249,6 +253,7 @@ def main() -> None:
     controls.set_logging(False)
     spent, loading = recorded_seconds()
     print(f"Python {sys.version.split()[0]}; {versions(args.layers)}")
+    rows = []
     print(f"{'layer':9} {'N':>4} {'ours s':>9} {'module s':>9} {'HiGHS s':>9} {'ratio':>6} {'other':>8} {'other s':>9} "
           f"{'ratio':>6} {'solve ours s':>13} {'solve HiGHS s':>14}")
     for n in args.sizes:
@@ -292,6 +297,13 @@ def main() -> None:
             module = f"{module_times[best]:>9.3f}" if layer != "straight" else f"{'':>9}"  # all of it is the module
             print(f"{layer:9} {n:>4} {best_ours:>9.3f} {module} {best_highs:>9.3f} "
                   f"{best_ours / best_highs:>6.2f} {other_columns} {solves[0]:>13} {solves[1]:>14}", flush=True)
+            rows.append({"layer": layer, "N": n, "ours_s": round(best_ours, 4), "highs_s": round(best_highs, 4),
+                         "module_s": round(module_times[best], 4) if layer != "straight" else None,
+                         "lp_file_s": round(min(other_times["LP file"]), 4) if "LP file" in other_times else None,
+                         "solve_ours_s": float(solves[0]) if solves[0] else None,
+                         "solve_highs_s": float(solves[1]) if solves[1] else None})
+    if args.results:
+        results.write(args.results, rows)
 
 
 if __name__ == "__main__":
