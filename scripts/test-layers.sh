@@ -11,7 +11,7 @@ wheels=(build/wheelhouse/*.whl)
 # run_layers VERSION REQUIREMENTS TEST...: a fresh virtual environment of CPython VERSION with the wheel and the
 # pinned layers, then pytest on the given tests.
 run_layers() {
-  local version=$1 requirements=$2 python venv
+  local version=$1 requirements=$2 python venv started=$SECONDS
   shift 2
   python=$(ls -d "${PYENV_ROOT:-$HOME/.pyenv}"/versions/"$version".*/bin/python"$version" 2>/dev/null | sort -V | tail -1)
   [ -n "$python" ] || python=$(command -v "python$version")
@@ -23,6 +23,7 @@ run_layers() {
   echo "test-layers: $("$venv/bin/python" -VV | head -1) with $("$venv/bin/python" -m pip freeze \
     | grep -i -E '^(pulp|pyomo|cvxpy|linopy|scipy)==' | tr '\n' ' ')"
   "$venv/bin/python" -m pytest -p no:cacheprovider --basetemp="$venv/tmp" "$@" "${pytest_args[@]}"
+  echo "test-layers: CPython $version took $((SECONDS - started)) s"
 }
 examples=tests/test_examples.py::test_layer_example_solves_its_first_model
 
