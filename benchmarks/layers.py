@@ -21,6 +21,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests"))
 
+import results  # noqa: E402
 from support import standin as controls  # noqa: E402
 
 
@@ -158,6 +159,8 @@ def main() -> None:
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--solve-up-to", type=int, default=300, help="largest N whose straight solves are timed")
     parser.add_argument("--layers", nargs="+", default=list(LAYERS))
+    parser.add_argument("--results", type=Path, help="also write the printed rows as JSON to this file "
+                        "(benchmarks/results/layers.json feeds the site's figures)")
     args = parser.parse_args()
     warnings.simplefilter("ignore")
     controls.load_state()
@@ -167,6 +170,7 @@ def main() -> None:
     controls.set_logging(False)
     spent = optimize_seconds()
     print(f"{'layer':9} {'N':>4} {'ours s':>9} {'HiGHS s':>9} {'ratio':>6} {'solve ours s':>13} {'solve HiGHS s':>14}")
+    rows = []
     for n in args.sizes:
         for layer in args.layers:
             # A first solve on a tiny model, not timed: imports and one-off set-up (the solver environment, the
@@ -194,6 +198,11 @@ def main() -> None:
                 solves = (f"{timed(lambda: ours(built, solve=True)):.3f}", f"{timed(lambda: highs(built, solve=True)):.3f}")
             print(f"{layer:9} {n:>4} {best_ours:>9.3f} {best_highs:>9.3f} {best_ours / best_highs:>6.2f} "
                   f"{solves[0]:>13} {solves[1]:>14}", flush=True)
+            rows.append({"layer": layer, "N": n, "ours_s": round(best_ours, 4), "highs_s": round(best_highs, 4),
+                         "solve_ours_s": float(solves[0]) if solves[0] else None,
+                         "solve_highs_s": float(solves[1]) if solves[1] else None})
+    if args.results:
+        results.write(args.results, rows)
 
 
 if __name__ == "__main__":

@@ -18,13 +18,15 @@ import datetime
 import json
 import math
 import os
-import platform
 import shlex
 import statistics
 import subprocess
 import sys
 from dataclasses import dataclass
 from pathlib import Path
+
+import results as result_files
+from results import machine
 
 HERE = Path(__file__).resolve().parent
 ROOT = HERE.parent
@@ -129,14 +131,22 @@ class Results:
         times = case["phases"][phase]
         return Measure(statistics.median(times), min(times))
 
-    def table(self) -> list[str]:
-        lines = ["| model | size | arm | phase | unit | median ns | min ns |", "|---|---|---|---|---|---:|---:|"]
+    def rows(self) -> list[dict]:
+        """One row per phase of each case: what the table shows and the result file keeps."""
+        found = []
         for (kind, size, arm), case in self.cases.items():
             for phase in case.get("phases", {}):
                 measure = self.measure(kind, size, arm, phase)
                 unit = "row" if kind == "single" and phase == "rows" else UNITS[phase]
-                lines.append(f"| {kind} | {size} | {arm} | {phase} | {unit} | {measure.median:.1f} | "
-                             f"{measure.minimum:.1f} |")
+                found.append({"model": kind, "size": size, "arm": arm, "phase": phase, "unit": unit,
+                              "median_ns": round(measure.median, 1), "min_ns": round(measure.minimum, 1)})
+        return found
+
+    def table(self) -> list[str]:
+        lines = ["| model | size | arm | phase | unit | median ns | min ns |", "|---|---|---|---|---|---:|---:|"]
+        for row in self.rows():
+            lines.append(f"| {row['model']} | {row['size']} | {row['arm']} | {row['phase']} | {row['unit']} | "
+                         f"{row['median_ns']:.1f} | {row['min_ns']:.1f} |")
         return lines
 
 
@@ -350,31 +360,14 @@ def processes_table(case: dict, size: int) -> list[str]:
     return lines
 
 
-def machine() -> str:
-    cpu = platform.processor() or platform.machine()
-    try:
-        for line in Path("/proc/cpuinfo").read_text().splitlines():
-            if line.startswith("model name"):
-                cpu = line.split(":", 1)[1].strip()
-                break
-    except OSError:
-        pass
-    try:
-        from importlib.metadata import version
-
-        highspy = version("highspy")
-    except Exception:  # noqa: BLE001 - only for the report
-        highspy = "not installed"
-    return (f"{cpu}, {os.cpu_count()} cores; {platform.system()} {platform.release()}; "
-            f"Python {platform.python_version()}; highspy {highspy}")
-
-
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--smoke", action="store_true", help="tiny sizes and two repetitions (checks nothing)")
     parser.add_argument("--arrays", action="store_true", help="only the NumPy input forms (with --smoke: tiny)")
     parser.add_argument("--repetitions", type=int, help="repetitions per case (default 5, smoke 2)")
     parser.add_argument("--write", type=Path, help="also write the report as Markdown to this file")
+    parser.add_argument("--results", type=Path, help="also write the table's rows as JSON to this file "
+                        "(benchmarks/results/run.json, or arrays.json with --arrays, feed the site's figures)")
     arguments = parser.parse_args()
     plan = SMOKE if arguments.smoke else FULL
     if arguments.repetitions:
@@ -396,6 +389,8 @@ def main() -> None:
             "",
             *ratio_table(array_ratios(results, cases)),
         ]))
+        if arguments.results:
+            result_files.write(arguments.results, results.rows())
         return
     results = run(plan, progress)
     report = [
@@ -422,6 +417,8 @@ def main() -> None:
         *processes_table(results.processes, plan.processes_lp),
     ]
     print("\n".join(report))
+    if arguments.results:
+        result_files.write(arguments.results, results.rows())
     if arguments.write:
         command = "python benchmarks/run.py" + (" --smoke" if arguments.smoke else "")
         header = [

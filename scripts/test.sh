@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Sets everything up, then runs every test: the C++ suites (ctest), the release wheel and sdist checks, the modelling
-# layers' own solver suites against our adapters (CPython 3.11 only), the Windows
-# check under Wine, the macOS wheels' checks, the leak check, a short run of each fuzz target, then the Python suites
-# (pytest) against that wheel on CPython 3.11 to 3.15. The aarch64 check under qemu (mostly one emulated core) runs
+# Sets everything up, then runs every test: the C++ suites (ctest), the documentation site (built with warnings as
+# errors and every sample run, its links and anchors, a look in headless Chromium), the release wheel and sdist
+# checks, the modelling layers' own solver suites against our adapters (CPython 3.11 only), the Windows check under
+# Wine, the macOS wheels' checks, the leak check, a short run of each fuzz target, then the Python suites (pytest)
+# against that wheel on CPython 3.11 to 3.15. The aarch64 check under qemu (mostly one emulated core) runs
 # beside all of that from the start, into build/aarch64/check.log, printed at the end.
 source "$(dirname "${BASH_SOURCE[0]}")/prologue.sh"
 # Runs one step and says how long it took, so that a slow step shows in the log.
@@ -23,6 +24,7 @@ trap 'kill -- -"$aarch64" 2>/dev/null || true' EXIT
 bash scripts/newest-pythons.sh >build/newest-pythons.log 2>&1 &
 newest=$!
 timed .venv/bin/ctest --test-dir build --output-on-failure
+timed bash scripts/docs.sh
 timed bash scripts/check-wheel.sh
 timed bash scripts/check-sdist.sh
 timed bash scripts/test-layers.sh

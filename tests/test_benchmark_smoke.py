@@ -1,6 +1,7 @@
 """The benchmark command at its smoke size: every arm runs end to end on the stand-in and the report carries its
 table, every goal's ratio and the many-models figures. Nothing about speed is checked."""
 
+import json
 import subprocess
 import sys
 from pathlib import Path
@@ -38,9 +39,10 @@ def cells(line: str) -> list[str]:
 @pytest.mark.skipif(sys.platform == "win32", reason="the benchmarks compare against highspy and a C++ program "
                     "built on Linux")
 def test_smoke_run_reports_every_arm_and_goal(tmp_path):
-    report = tmp_path / "RESULTS.md"
+    report, results = tmp_path / "RESULTS.md", tmp_path / "results" / "run.json"
     done = subprocess.run(
-        [sys.executable, str(ROOT / "benchmarks" / "run.py"), "--smoke", "--write", str(report)],
+        [sys.executable, str(ROOT / "benchmarks" / "run.py"), "--smoke", "--write", str(report), "--results",
+         str(results)],
         capture_output=True,
         text=True,
         timeout=900,
@@ -50,6 +52,10 @@ def test_smoke_run_reports_every_arm_and_goal(tmp_path):
     table, rest = done.stdout.split("## Goals")
     goals, processes = rest.split("## Many models at once")
     arms_seen: dict[str, set[str]] = {}
+    printed = [cells(line) for line in table.splitlines() if line.startswith("| ") and not line.startswith("| model")]
+    # The result file (what the site's figures are drawn from) holds the printed table's rows, nothing else.
+    assert [[row["model"], str(row["size"]), row["arm"], row["phase"], row["unit"], f"{row['median_ns']:.1f}",
+             f"{row['min_ns']:.1f}"] for row in json.loads(results.read_text())["rows"]] == printed
     for line in table.splitlines():
         if line.startswith("| ") and not line.startswith("| model"):
             kind, _size, arm, _phase, _unit, median, minimum = cells(line)
