@@ -24,8 +24,8 @@ def build(model: Model):
             x = pyo.Var(domain=domains[var.kind], bounds=(None if var.lb == -INF else var.lb,
                                                           None if var.ub == INF else var.ub))
         else:
-            shape, *spec = var.domain
-            domain = pyo.RangeSet(*spec) if shape == "range" else pyo.Set(initialize=spec[0])
+            shape, *given = var.domain
+            domain = pyo.RangeSet(*given) if shape == "range" else pyo.Set(initialize=given[0])
             m.add_component(f"domain{i}", domain)
             x = pyo.Var(domain=domain)
         m.add_component(var.name, x)

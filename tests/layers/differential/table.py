@@ -69,9 +69,10 @@ NO_OUTCOME = Chosen(
 )
 # PuLP's and CVXPY's own arithmetic refuse most NaNs before a solver sees them; these reach the adapters.
 NAN_REFUSED = Chosen("a NaN has no value a solver could use: refused by name, where HiGHS goes on with it",
-             {"pulp": "refused (PulpSolverError)", "pyomo": "refused (SolverError)"})
+                     {"pulp": "refused (PulpSolverError)", "pyomo": "refused (SolverError)"})
+# (PuLP's HiGHS adapter fails on it too, with an IndexError: a refusal beside ours.)
 INFINITY_REFUSED = Chosen("an infinite coefficient gives no finite row: refused by name, where HiGHS solves",
-                           {"pyomo": "refused (SolverError)"})
+                          {"pyomo": "refused (SolverError)"})
 
 
 HAND_WRITTEN = [
