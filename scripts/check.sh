@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The quick tier for the inner loop, a few minutes: the development build (scripts/build.sh), the C++ tests (ctest),
+# The quick tier for the inner loop, about a minute: the development build (scripts/build.sh), the C++ tests (ctest),
 # then the pytest suite on the default interpreter, stopping at the first failure. The state machine runs its brief
 # profile unless BRENLOX_STATE_MACHINE says otherwise. Arguments go to pytest. CI runs the full test command,
 # scripts/test.sh.

@@ -1,6 +1,5 @@
 """Fixtures shared by every test suite."""
 
-import gc
 import os
 
 import pytest
@@ -31,12 +30,12 @@ def standin_copt_home():
 def standin():
     """The stand-in's controls and log (the module tests.support.standin), reset before and after the test.
 
-    Garbage is collected first: a test's frame and the exception it caught refer to each other, which keeps that
-    test's models alive, and their late release would otherwise land in the next test's log."""
-    gc.collect()
+    Garbage holding native objects is collected first: a test's frame and the exception it caught refer to each
+    other, which keeps that test's models alive, and their late release would otherwise land in the next test's log.
+    Not after the test: its fixtures' values are still held then, so a collection there would free nothing."""
+    _standin.collect_native_garbage()
     _standin.reset()
     yield _standin
-    gc.collect()
     _standin.reset()
 
 

@@ -7,7 +7,6 @@ ignores, are faulted in a child process, because a handle they refuse to delete 
 
 from __future__ import annotations
 
-import gc
 import json
 import os
 import subprocess
@@ -228,7 +227,7 @@ class Scene:
         owners = {problem.handle: problem.env for problem in self.standin.problems()}
         mark, mark_history = len(self.standin.calls()), len(self.standin.history())
         self.held.clear()
-        gc.collect()
+        self.standin.collect_native_garbage()
         released = self.standin.calls()[mark:]
         assert all(call.name.startswith("COPT_Delete") for call in released), released
         assert_released_once_in_order(self.standin.history()[mark_history:], released, owners)
@@ -242,8 +241,6 @@ def assert_nothing_left(standin):
 
 @pytest.fixture
 def scene(standin):
-    gc.collect()
-    standin.reset()
     scene = Scene(standin)
     yield scene
     scene.release()

@@ -7,7 +7,6 @@ runs a randomized, much longer one."""
 
 from __future__ import annotations
 
-import gc
 import math
 import os
 
@@ -45,7 +44,7 @@ class ModelMachine(RuleBasedStateMachine):
 
     @initialize()
     def start(self):
-        gc.collect()
+        standin.collect_native_garbage()
         standin.reset()
         self.model = Model()
         self.model.set_optimizer_attr("Silent", True)
@@ -54,7 +53,7 @@ class ModelMachine(RuleBasedStateMachine):
 
     def teardown(self):
         self.__dict__.pop("model", None)
-        gc.collect()
+        standin.collect_native_garbage()
 
     def expect(self, call, step: Step, fault: Fault | None = None):
         """Arms the fault on the step's native calls, runs `call` and compares its outcome with the step's."""

@@ -1,9 +1,9 @@
 """Isolation for the modelling layers' suites: each test in a working folder of its own (they write files there),
 and no solver environment of the adapters left behind."""
 
-import gc
-
 import pytest
+
+from support import standin
 
 
 @pytest.fixture(autouse=True)
@@ -24,7 +24,7 @@ def _no_shared_environment_afterwards():
     from brenlox_copt_modelling import _core
 
     _core._local.__dict__.clear()
-    gc.collect()
+    standin.collect_native_garbage()
 
 
 def pytest_terminal_summary(terminalreporter):

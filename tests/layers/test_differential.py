@@ -3,31 +3,11 @@ through the same layer's HiGHS adapter; the status, objective and values agree, 
 and says why. The run's summary (models per layer, agreements, every chosen difference with its reason) is printed
 at the end of the session."""
 
-import gc
-
 import pytest
 
 from differential import LAYERS
 from differential.compare import outcome, record, verdict
 from differential.table import MODELS
-
-
-
-@pytest.fixture(autouse=True)
-def _no_shared_environment_afterwards():
-    """Overrides the suite's per-test clean-up (a collection after every test, the most of this module's time): the
-    adapters' solver environment is dropped once, after the module's last case."""
-    yield
-
-
-@pytest.fixture(autouse=True, scope="module")
-def _no_shared_environment_after_the_module():
-    yield
-    from brenlox_copt_modelling import _core
-
-    _core._local.__dict__.clear()
-    gc.collect()
-
 
 CASES = [(layer, model) for layer, builder in LAYERS.items() for model in MODELS if not builder.unsupported(model)]
 

@@ -1,7 +1,6 @@
 """Native object lifecycles seen through the stand-in: making a creator fail in each of its three ways, and checking
 that nothing native is left once the Python objects are gone."""
 
-import gc
 
 
 # The three ways a creator can fail: a nonzero status with no handle, a nonzero status that still hands out a handle,
@@ -41,7 +40,7 @@ def failure_message(creator, failure, what):
 
 def assert_nothing_left(standin):
     """No configuration, environment or problem is alive and no copt.dll is mapped."""
-    gc.collect()
+    standin.collect_native_garbage()
     assert standin.live() == {"configs": 0, "envs": 0, "problems": 0}
     assert standin.loaded() == 0
 

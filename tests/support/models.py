@@ -1,15 +1,15 @@
 """Fresh and solved Models on the stand-in, for the suites of the solve, attribute and result methods."""
 
-import gc
-
 import brenlox_copt
+
+from support import standin
 
 
 def fresh_model(variables=0, silent=True):
-    """A new Model with `variables` continuous variables, Silent set unless `silent` is None. Earlier tests' garbage is
-    collected first: a caught exception and its frames refer to each other and would keep an earlier model, and its
-    native problem, alive."""
-    gc.collect()
+    """A new Model with `variables` continuous variables, Silent set unless `silent` is None. Earlier tests' garbage
+    holding native objects is collected first: a caught exception and its frames refer to each other and would keep
+    an earlier model, and its native problem, alive."""
+    standin.collect_native_garbage()
     model = brenlox_copt.Model()
     if silent is not None:
         model.set_optimizer_attr("Silent", silent)

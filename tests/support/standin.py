@@ -5,6 +5,7 @@ which stays loaded for the whole session, so copt.dll itself is loaded and unloa
 from __future__ import annotations
 
 import ctypes
+import gc
 import json
 import os
 import sys
@@ -295,6 +296,21 @@ def live() -> dict[str, int]:
 def loaded() -> int:
     """Stand-in libraries (copt.dll and variants) mapped right now."""
     return _lib().standin_loaded()
+
+
+def _native_alive() -> bool:
+    return loaded() > 0 or any(live().values())
+
+
+def collect_native_garbage() -> None:
+    """Collects the garbage that holds native objects: only such garbage can reach the stand-in when it goes. A full
+    collection walks every object of the session (a tenth of a second here once NumPy, Hypothesis and the test tables
+    are loaded), so it runs only while something native is alive after the young generations, where the last test's
+    garbage usually is, were collected."""
+    if _native_alive():
+        gc.collect(1)
+        if _native_alive():
+            gc.collect()
 
 
 @dataclass
