@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import warnings
 from collections.abc import Mapping
 
 import pulp
@@ -11,12 +12,14 @@ from pulp.apis import LpSolver, PulpSolverError
 from . import _core
 
 # PuLP's own option names that map onto the module; anything else in the options goes to the solver as a raw
-# parameter. These have no counterpart in the module, so asking for them is an error rather than a silent no-op.
+# parameter. These have no counterpart in the module and would change what the user gets, so asking for them is an
+# error rather than a silent no-op.
 _UNSUPPORTED = {
-    "warmStart": "warm starts (initial values are not passed to the solver)",
     "logPath": "log files (the solver's log goes to standard output when msg=True)",
     "keepFiles": "files (the model goes to the solver in memory)",
 }
+# A hint that changes no result: taken, as PuLP's solvers that cannot use one take it, with a warning.
+_WARM_START_IGNORED = "BRENLOX_COPT ignores warmStart: initial values are not passed to the solver"
 _STATUS = {
     _core.NO_OUTCOME: (constants.LpStatusNotSolved, constants.LpSolutionNoSolutionFound),
     _core.OPTIMAL: (constants.LpStatusOptimal, constants.LpSolutionOptimal),
@@ -55,20 +58,16 @@ class BRENLOX_COPT(LpSolver):
     def actualSolve(self, lp, **kwargs):
         variables = lp.variables()
         arrays = _arrays(lp, variables, self.mip)
-        try:
-            model = _core.load(arrays, self._settings())
-            outcome = _core.solve(model, len(variables))
-        except (RuntimeError, ValueError, TypeError, OverflowError) as error:
-            raise PulpSolverError(f"BRENLOX_COPT: {error}") from error
+        outcome = _core.run(arrays, self._settings(), lambda message: PulpSolverError(f"BRENLOX_COPT: {message}"))
         status, sol_status = _STATUS[outcome.code]
         lp.solutionTime = outcome.seconds
-        if outcome.values is not None:
-            for var, value in zip(variables, outcome.values):
-                var.varValue = value
-        for var in variables:
+        # Without a solution every value is cleared: an earlier solve's must not read as this one's.
+        values = outcome.values if outcome.values is not None else [None] * len(variables)
+        for var, value in zip(variables, values):
+            var.varValue = value
             var.modified = False
         for constraint in lp._constraints.values():
-            constraint.modifier = False
+            constraint.modified = False
         lp.assignStatus(status, sol_status)
         return status
 
@@ -78,6 +77,8 @@ class BRENLOX_COPT(LpSolver):
 
     def _settings(self) -> _core.Settings:
         generic = dict(self.optionsDict)
+        if generic.pop("warmStart", False):
+            warnings.warn(_WARM_START_IGNORED, stacklevel=2)
         for key, feature in _UNSUPPORTED.items():
             if generic.pop(key, None):
                 raise PulpSolverError(f"BRENLOX_COPT does not support {key}: {feature}")
