@@ -29,7 +29,8 @@ examples=tests/test_examples.py::test_layer_example_solves_its_first_model
 
 pytest_args=("$@")
 run_layers 3.11 scripts/requirements-layers.txt tests/layers/test_pulp_suite.py tests/layers/test_pyomo_suite.py \
-  tests/layers/test_cvxpy_suite.py tests/layers/test_adapters.py "$examples[pulp]" "$examples[pyomo]" "$examples[cvxpy]"
+  tests/layers/test_cvxpy_suite.py tests/layers/test_adapters.py tests/layers/test_differential.py "$examples[pulp]" \
+  "$examples[pyomo]" "$examples[cvxpy]"
 run_layers 3.12 scripts/requirements-layers-3.12.txt tests/layers/test_pulp_suite.py \
   tests/layers/test_linopy_agreement.py tests/layers/test_scipy_milp_suite.py tests/layers/test_layer_results.py \
   "$examples[pulp]" "$examples[linopy]" "$examples[scipy]"

@@ -28,3 +28,14 @@ def _no_shared_environment_afterwards():
 
     _core._local.__dict__.clear()
     standin.collect_native_garbage()
+
+
+def pytest_terminal_summary(terminalreporter):
+    """The differential harness's summary, when it ran."""
+    from differential import not_expressible
+    from differential.compare import RECORDS, summary
+
+    if RECORDS:
+        terminalreporter.section("differential harness")
+        for line in summary(not_expressible()):
+            terminalreporter.write_line(line)

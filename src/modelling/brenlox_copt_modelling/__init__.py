@@ -11,3 +11,6 @@ refuses, with the layer's own error kind, what the module cannot do.
 """
 
 __all__: list[str] = []
+# The release this package ships in (the project's version); read here rather than from the installed package's
+# metadata, which a source tree does not have.
+__version__ = "0.1.0"

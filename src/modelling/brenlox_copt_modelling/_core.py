@@ -1,15 +1,15 @@
-"""What the three adapters share: a model in plain arrays, loaded in batches, its options sent, its results read."""
+"""What the adapters share: a model in plain arrays, loaded in batches, its options sent, its results read."""
 
 from __future__ import annotations
 
-import gc
+import itertools
 import math
 import sys
 import threading
 import time
 import warnings
-from collections.abc import Mapping, Sequence
-from dataclasses import dataclass, field
+from collections.abc import Callable, Mapping, Sequence
+from dataclasses import dataclass, field, replace
 
 import brenlox_copt
 
@@ -26,8 +26,8 @@ class Arrays:
     ubs: list[float] = field(default_factory=list)
     vtypes: list[str] | None = None
     names: list[str] | None = None
-    row_vars: list[Sequence[int]] = field(default_factory=list)
-    row_coeffs: list[Sequence[float]] = field(default_factory=list)
+    row_vars: Sequence[Sequence[int]] = field(default_factory=list)
+    row_coeffs: Sequence[Sequence[float]] = field(default_factory=list)
     senses: list[str] = field(default_factory=list)
     rhss: list[float] = field(default_factory=list)
     row_names: list[str] | None = None
@@ -89,21 +89,6 @@ def ran_to_time_limit(outcome: Outcome, settings: Settings) -> bool:
     return settings.time_limit is not None and outcome.seconds >= settings.time_limit
 
 
-def csr_rows(starts, indices, values) -> tuple[list[list[int]], list[list[float]]]:
-    """The rows of a compressed-row matrix as lists: the module reads a short list of Python numbers faster than a
-    short array's buffer. The collector is paused while the many small lists are made: each would count towards a
-    collection that finds nothing to free."""
-    starts, indices, values = starts.tolist(), indices.tolist(), values.tolist()
-    collecting = gc.isenabled()
-    gc.disable()
-    try:
-        bounds = list(zip(starts, starts[1:]))
-        return [indices[a:b] for a, b in bounds], [values[a:b] for a, b in bounds]
-    finally:
-        if collecting:
-            gc.enable()
-
-
 _warned: set[str] = set()
 
 
@@ -117,6 +102,34 @@ def warn_once(key: str, message: str, layer: str, category: type[Warning] = User
                                                                                           layer):
         frame, level = frame.f_back, level + 1
     warnings.warn(message, category, stacklevel=level + 1)
+
+
+class _Rows(Sequence):
+    """The rows of a compressed-row matrix, each made as a list when the module reads it: the module reads a short
+    list of Python numbers faster than a short array's buffer. A row lives only while it is read, so the many rows
+    never pile up as new objects that set the garbage collector off again and again (as a list of them all would)."""
+
+    def __init__(self, flat: list, starts: list[int]):
+        self._flat = flat
+        self._starts = starts
+
+    def __len__(self) -> int:
+        return len(self._starts) - 1
+
+    def __getitem__(self, row: int) -> list:
+        row = range(len(self))[row]
+        return self._flat[self._starts[row]:self._starts[row + 1]]
+
+    def __iter__(self):
+        starts = self._starts
+        return map(self._flat.__getitem__, map(slice, starts, itertools.islice(starts, 1, None)))
+
+
+def csr_rows(starts, indices, values) -> tuple[Sequence[list[int]], Sequence[list[float]]]:
+    """The rows of a compressed-row matrix (NumPy arrays of row starts, column indices and values), as the module's
+    batch of constraints takes them."""
+    starts = starts.tolist()
+    return _Rows(indices.tolist(), starts), _Rows(values.tolist(), starts)
 
 
 _local = threading.local()
@@ -139,6 +152,34 @@ def available() -> bool:
     except RuntimeError:
         return False
     return True
+
+
+# What the module raises for a value it refuses (a NaN, a parameter the solver does not know, ...); each layer
+# reports it as its own error kind.
+_REFUSALS = (RuntimeError, ValueError, TypeError, OverflowError)
+
+
+def run(arrays: Arrays, settings: Settings, refusal: Callable[[str], Exception]) -> Outcome:
+    """Loads `arrays` into a new model and solves it. What the module refuses is raised as refusal(its message),
+    from the module's own error."""
+    try:
+        try:
+            model = load(arrays, settings)
+        except RuntimeError:
+            crossed = [i for i, (lb, ub) in enumerate(zip(arrays.lbs, arrays.ubs)) if lb > ub]
+            if not crossed:
+                raise
+            # A variable whose lower bound is above its upper admits no value: the model is infeasible as it
+            # stands, as every solver the layers offer reports it. The rest of it is checked all the same (with
+            # those bounds closed), so that what the module refuses is still refused; nothing is solved.
+            ubs = list(arrays.ubs)
+            for i in crossed:
+                ubs[i] = arrays.lbs[i]
+            load(replace(arrays, ubs=ubs), settings)
+            return Outcome(INFEASIBLE, None, None, 0.0)
+        return solve(model, len(arrays.lbs))
+    except _REFUSALS as error:
+        raise refusal(str(error)) from error
 
 
 def load(arrays: Arrays, settings: Settings) -> brenlox_copt.Model:

@@ -7,7 +7,6 @@ from cvxpy import settings as s
 from cvxpy.error import SolverError
 from cvxpy.reductions.solution import Solution, failure_solution
 from cvxpy.reductions.solvers.conic_solvers.conic_solver import ConicSolver, dims_to_solver_dict
-from cvxpy.reductions.solvers.solver import expand_cones
 
 from . import _core
 
@@ -40,20 +39,19 @@ class BRENLOX_COPT(ConicSolver):
     def import_solver(self) -> None:
         import brenlox_copt  # noqa: F401
 
-    def can_solve(self, problem_form) -> bool:
-        if super().can_solve(problem_form):
-            return True
-        # CVXPY's own refusal names no reason: name the cones (a quadratic objective becomes one) the model needs.
-        supported = frozenset(self.SUPPORTED_CONSTRAINTS)
-        cones = problem_form.cones(quad_obj=False).copy()
-        expand_cones(cones, supported)
-        missing = ", ".join(sorted(cone.__name__ for cone in cones - supported)) or "nothing it can name"
-        raise SolverError(
-            f"BRENLOX_COPT solves linear and mixed-integer linear problems only (no quadratic terms, no cones); "
-            f"this problem needs {missing}"
-        )
-
     def apply(self, problem):
+        # CVXPY asks can_solve (a yes or no) before it builds the chain; a chain that reaches this solver all the same
+        # gets the reason: what the problem needs beyond linear rows.
+        supported = frozenset(self.SUPPORTED_CONSTRAINTS)
+        missing = sorted({type(constraint).__name__ for constraint in problem.constraints
+                          if type(constraint) not in supported})
+        if getattr(problem, "P", None) is not None:
+            missing.insert(0, "a quadratic objective")
+        if missing:
+            raise SolverError(
+                f"BRENLOX_COPT solves linear and mixed-integer linear problems only (no quadratic terms, no cones); "
+                f"this problem needs {', '.join(missing)}"
+            )
         data, inv_data = super().apply(problem)
         variables = problem.x
         data[s.BOOL_IDX] = [int(t[0]) for t in variables.boolean_idx]
@@ -67,12 +65,7 @@ class BRENLOX_COPT(ConicSolver):
         options = dict(solver_opts)
         named = {key: options.pop(key, None) for key in _NAMED}
         settings = _core.Settings(silent=not verbose, raw=options, **named)
-        try:
-            model = _core.load(arrays, settings)
-            outcome = _core.solve(model, len(arrays.lbs))
-        except (RuntimeError, ValueError, TypeError, OverflowError) as error:
-            raise SolverError(f"BRENLOX_COPT: {error}") from error
-        return {"outcome": outcome}
+        return {"outcome": _core.run(arrays, settings, lambda message: SolverError(f"BRENLOX_COPT: {message}"))}
 
     def invert(self, results, inverse_data):
         outcome = results["outcome"]

@@ -52,23 +52,10 @@ def solve(model, *, time_limit: float | None = None, rel_gap: float | None = Non
     if sanitize_infinities:
         model.constraints.sanitize_infinities()
     matrices = model.matrices
-    if np.any(matrices.lb > matrices.ub):
-        # Crossed bounds admit no value: infeasible, as every solver finds, without building a model.
-        model.reset_solution()
-        return model.assign_result(Result(Status.from_termination_condition(TerminationCondition.infeasible),
-                                          Solution(), solver_name="brenlox_copt"))
-    arrays = _arrays(model, matrices)
-    try:
-        loaded = _core.load(arrays, settings)
-    except (RuntimeError, TypeError, OverflowError) as error:
-        # Refused input: the model keeps its earlier result.
-        raise ValueError(f"brenlox_copt: {error}") from error
+    # Refused input raises before anything is written back: the model keeps its earlier result.
+    outcome = _core.run(_arrays(model, matrices), settings, lambda message: ValueError(f"brenlox_copt: {message}"))
     # No earlier result may read as this one's.
     model.reset_solution()
-    try:
-        outcome = _core.solve(loaded, len(arrays.lbs))
-    except RuntimeError as error:
-        raise ValueError(f"brenlox_copt: {error}") from error
     return model.assign_result(_result(model, matrices, outcome, settings))
 
 

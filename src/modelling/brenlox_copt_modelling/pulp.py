@@ -17,7 +17,8 @@ from . import _core
 _PULP4 = hasattr(constants, "LpSolveStatus")
 
 # PuLP's own option names that map onto the module; anything else in the options goes to the solver as a raw
-# parameter. These have no counterpart in the module, so asking for them is an error rather than a silent no-op.
+# parameter. These have no counterpart in the module and would change what the user gets, so asking for them is an
+# error rather than a silent no-op.
 _UNSUPPORTED = {
     "logPath": "log files (the solver's log goes to standard output when msg=True)",
     "keepFiles": "files (the model goes to the solver in memory)",
@@ -74,11 +75,7 @@ class BRENLOX_COPT(LpSolver):
 
     def _run(self, arrays: _core.Arrays) -> tuple[_core.Outcome, _core.Settings]:
         settings = self._settings()
-        try:
-            model = _core.load(arrays, settings)
-            return _core.solve(model, len(arrays.lbs)), settings
-        except (RuntimeError, ValueError, TypeError, OverflowError) as error:
-            raise PulpSolverError(f"BRENLOX_COPT: {error}") from error
+        return _core.run(arrays, settings, lambda message: PulpSolverError(f"BRENLOX_COPT: {message}")), settings
 
 
 def _pairs(options) -> list:
@@ -99,13 +96,13 @@ def _solve3(solver: BRENLOX_COPT, lp):
     outcome, _ = solver._run(_arrays3(lp, variables, solver.mip))
     status, sol_status = _STATUS3[outcome.code]
     lp.solutionTime = outcome.seconds
-    if outcome.values is not None:
-        for var, value in zip(variables, outcome.values):
-            var.varValue = value
-    for var in variables:
+    # Without a solution every value is cleared: an earlier solve's must not read as this one's.
+    values = outcome.values if outcome.values is not None else [None] * len(variables)
+    for var, value in zip(variables, values):
+        var.varValue = value
         var.modified = False
     for constraint in lp._constraints.values():
-        constraint.modifier = False
+        constraint.modified = False
     lp.assignStatus(status, sol_status)
     return status
 
@@ -144,11 +141,7 @@ def _solve4(solver: BRENLOX_COPT, lp):
     start = clocks()
     core = lp.toRustModel()
     variables = core.list_variables_by_ids(core.used_variable_ids())
-    arrays = _arrays4(core, variables, solver.mip)
-    if np.any(arrays.lbs > arrays.ubs):
-        # Crossed bounds admit no value: infeasible, without building a model.
-        return solver.buildStats(lp, constants.LpSolveStatus.Infeasible, False, start=start)
-    outcome, settings = solver._run(arrays)
+    outcome, settings = solver._run(_arrays4(core, variables, solver.mip))
     status = _STATUS4[outcome.code]
     if outcome.code in (_core.NO_OUTCOME, _core.STOPPED_WITH_SOLUTION) and _core.ran_to_time_limit(outcome, settings):
         status = constants.LpSolveStatus.TimeLimit

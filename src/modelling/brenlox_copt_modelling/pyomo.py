@@ -10,10 +10,14 @@ from __future__ import annotations
 import datetime
 import io
 import time
-from importlib import metadata
 
 from pyomo.common.collections import ComponentMap
-from pyomo.common.errors import InfeasibleConstraintException, InvalidConstraintError, InvalidExpressionError
+from pyomo.common.errors import (
+    InfeasibleConstraintException,
+    InvalidConstraintError,
+    InvalidExpressionError,
+    InvalidValueError,
+)
 from pyomo.common.tee import TeeStream, capture_output
 from pyomo.common.timing import HierarchicalTimer
 from pyomo.contrib.solver.common.base import Availability, SolverBase
@@ -31,10 +35,11 @@ from pyomo.contrib.solver.common.util import (
     SolverError,
 )
 from pyomo.common.enums import ObjectiveSense
+from pyomo.core.base.var import Var
 from pyomo.core.staleflag import StaleFlagManager
 from pyomo.repn.plugins.standard_form import LinearStandardFormCompiler
 
-from . import _core
+from . import __version__, _core
 
 NAME = "brenlox_copt"
 _NO_DUALS = "brenlox_copt does not compute duals: the module returns primal values and the objective only"
@@ -50,7 +55,7 @@ class BrenloxCopt(SolverBase):
         return Availability.FullLicense if _core.available() else Availability.NotFound
 
     def version(self) -> tuple:
-        return tuple(int(part) for part in metadata.version("brenlox-copt").split(".")[:3] if part.isdigit())
+        return tuple(int(part) for part in __version__.split(".")[:3] if part.isdigit())
 
     def solve(self, model, **kwds) -> Results:
         start_timestamp = datetime.datetime.now(datetime.timezone.utc)
@@ -97,25 +102,24 @@ class BrenloxCopt(SolverBase):
 
     def _run(self, form, config, timer, results, model) -> None:
         arrays, integer = _arrays(form)
-        settings = _core.Settings(silent=False, time_limit=config.time_limit, rel_gap=config.rel_gap,
+        settings = _core.Settings(silent=not config.tee, time_limit=config.time_limit, rel_gap=config.rel_gap,
                                   abs_gap=config.abs_gap, threads=config.threads, raw=dict(config.solver_options))
         log = io.StringIO()
-        try:
+        timer.start("load and optimize")
+        if config.tee:
+            # The solver writes its log to file descriptor 1, which only a capture of the descriptor sees. Such a
+            # capture is process-wide (two at once on two threads can hang), so it is taken only when the log is
+            # asked for; otherwise the solver is silent.
             with capture_output(output=TeeStream(log, *config.tee), capture_fd=True):
-                timer.start("load")
-                loaded = _core.load(arrays, settings)
-                timer.stop("load")
-                timer.start("optimize")
-                outcome = _core.solve(loaded, len(arrays.lbs))
-                timer.stop("optimize")
-        except (RuntimeError, ValueError, TypeError, OverflowError) as error:
-            # What the module refuses (a parameter the solver does not know, a lower bound above the upper, ...).
-            raise SolverError(f"brenlox_copt: {error}") from error
+                outcome = _core.run(arrays, settings, _refused)
+        else:
+            outcome = _core.run(arrays, settings, _refused)
+        timer.stop("load and optimize")
         results.solver_log = log.getvalue()
         results.timing_info.solve_time = outcome.seconds
         values = None if outcome.values is None else ComponentMap(zip(form.columns, outcome.values))
         results.solution_loader = _Loader(model, values)
-        results.termination_condition, results.solution_status = _status(outcome, config)
+        results.termination_condition, results.solution_status = _status(outcome, settings)
         if form.objectives and outcome.values is not None:
             results.incumbent_objective = outcome.objective
             # An LP's optimum is its own bound; the module reports no bound for a MIP.
@@ -123,17 +127,21 @@ class BrenloxCopt(SolverBase):
                 results.objective_bound = outcome.objective
 
 
-def _status(outcome, config):
+def _refused(message: str) -> SolverError:
+    """What the module refuses (a parameter the solver does not know, a NaN, ...), as Pyomo's error kind."""
+    return SolverError(f"brenlox_copt: {message}")
+
+
+def _status(outcome, settings):
     solution = SolutionStatus.noSolution if outcome.values is None else SolutionStatus.feasible
     if outcome.code == _core.OPTIMAL:
         return TerminationCondition.convergenceCriteriaSatisfied, SolutionStatus.optimal
     if outcome.code == _core.INFEASIBLE:
-        return TerminationCondition.provenInfeasible, SolutionStatus.infeasible
+        return TerminationCondition.provenInfeasible, SolutionStatus.noSolution
     if outcome.code == _core.UNBOUNDED:
         return TerminationCondition.unbounded, SolutionStatus.noSolution
-    # The module says "stopped early" or "no usable outcome" without a reason; a time limit is the one limit this
-    # adapter sets, so a stop under one is put down to it.
-    if config.time_limit is not None:
+    # The module says "stopped early" or "no usable outcome" (infeasible or unbounded included) without a reason.
+    if _core.ran_to_time_limit(outcome, settings):
         return TerminationCondition.maxTimeLimit, solution
     return TerminationCondition.unknown, solution
 
@@ -141,6 +149,9 @@ def _status(outcome, config):
 def _compile(model):
     try:
         return LinearStandardFormCompiler().write(model, mixed_form=True, set_sense=None)
+    except InvalidValueError as error:
+        # A value that is no number (a NaN parameter, say), refused as the module refuses a NaN it is given.
+        raise _refused(f"the model holds a value that is not a number: {error}") from error
     except (InvalidExpressionError, InvalidConstraintError, ValueError) as error:
         # The compiler's refusals: nonlinear (quadratic included) terms, components it does not know (SOS, ...).
         raise IncompatibleModelError(
@@ -153,7 +164,7 @@ def _arrays(form) -> tuple[_core.Arrays, bool]:
         raise IncompatibleModelError(f"brenlox_copt solves one objective, the model has {len(form.objectives)}")
     columns = form.columns
     bounds = [v.bounds for v in columns]
-    vtypes = ["I" if v.is_integer() else "C" for v in columns]
+    vtypes = [_vtype(v) for v in columns]
     arrays = _core.Arrays(
         lbs=[-_core.INF if lb is None else lb for lb, _ in bounds],
         ubs=[_core.INF if ub is None else ub for _, ub in bounds],
@@ -173,6 +184,19 @@ def _arrays(form) -> tuple[_core.Arrays, bool]:
     return arrays, "I" in vtypes
 
 
+def _vtype(var) -> str:
+    """The module's type of a variable: a real interval is continuous, a run of consecutive integers integer. Any
+    other domain (every second integer, a set of values, steps of 0.5) is one the solver cannot hold exactly."""
+    if var.is_continuous():
+        return "C"
+    if var.is_integer():
+        return "I"
+    raise IncompatibleModelError(
+        f"brenlox_copt solves continuous and integer variables only: variable {var.name} has the domain "
+        f"{var.domain}, {var.domain.get_interval()} as (lower, upper, step)"
+    )
+
+
 # The standard-form compiler's mixed form: 1 an upper bound, -1 a lower bound, 0 an equality.
 _SENSES = {1: "<", -1: ">", 0: "="}
 
@@ -190,10 +214,14 @@ class _Loader(SolutionLoader):
     def get_vars(self, vars_to_load=None):
         if self._values is None:
             raise NoSolutionError()
-        result = ComponentMap()
         if vars_to_load is None:
-            result.update(self._values)
-            return result
+            # Fixed variables are constants to the compiler, so no column holds them; the solution has them all the
+            # same, at their own values, as Pyomo's other solvers load them.
+            result = ComponentMap(self._values)
+            vars_to_load = (var for var in self._pyomo_model.component_data_objects(Var, active=True, descend_into=True)
+                            if var.fixed)
+        else:
+            result = ComponentMap()
         for var in vars_to_load:
             if var in self._values:
                 result[var] = self._values[var]

@@ -40,15 +40,12 @@ def milp(c, *, integrality=None, bounds=None, constraints=None, options=None):
                          f"found at indices {special[:10].tolist()}")
     if np.isnan(b_l).any() or np.isnan(b_u).any():
         raise ValueError("brenlox_copt: constraint bounds must not be NaN")
-    if np.any(lb > ub) or np.any(b_l > b_u) or np.any(b_l == np.inf) or np.any(b_u == -np.inf):
-        # A bound pair that no value meets: infeasible, without building a model.
-        return _answer(2, "The problem is infeasible. (found before solving: a lower bound above its upper bound)")
+    if np.any(b_l > b_u) or np.any(b_l == np.inf) or np.any(b_u == -np.inf):
+        # A row whose bounds no value meets: infeasible, without building a model (crossed variable bounds are the
+        # shared rule's, in _core.run).
+        return _answer(2, "The problem is infeasible. (found before solving: a row's lower bound above its upper)")
     arrays = _arrays(c, integrality, lb, ub, matrix, b_l, b_u)
-    try:
-        model = _core.load(arrays, settings)
-        outcome = _core.solve(model, c.size)
-    except (RuntimeError, TypeError, OverflowError) as error:
-        raise ValueError(f"brenlox_copt: {error}") from error
+    outcome = _core.run(arrays, settings, lambda message: ValueError(f"brenlox_copt: {message}"))
     return _result(outcome, settings)
 
 
