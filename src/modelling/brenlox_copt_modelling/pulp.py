@@ -3,6 +3,7 @@ One class for PuLP 3.3 and PuLP 4, each read through its own model API."""
 
 from __future__ import annotations
 
+import math
 from collections.abc import Mapping
 from itertools import chain
 from operator import itemgetter
@@ -145,8 +146,10 @@ def _solve4(solver: BRENLOX_COPT, lp):
     status = _STATUS4[outcome.code]
     if outcome.code in (_core.NO_OUTCOME, _core.STOPPED_WITH_SOLUTION) and _core.ran_to_time_limit(outcome, settings):
         status = constants.LpSolveStatus.TimeLimit
-    if outcome.values is not None:
-        core.set_variable_values(list(zip(map(_Variable.id, variables), outcome.values)))
+    # PuLP 4 cannot set a value back to None (its setter skips None): without a solution each value becomes NaN,
+    # so that no earlier solve's value reads as this one's, and the objective's value is NaN with them.
+    values = outcome.values if outcome.values is not None else [math.nan] * len(variables)
+    core.set_variable_values(list(zip(map(_Variable.id, variables), values)))
     return solver.buildStats(lp, status, outcome.values is not None, start=start)
 
 
