@@ -28,9 +28,12 @@ run_layers() {
 examples=tests/test_examples.py::test_layer_example_solves_its_first_model
 
 pytest_args=("$@")
-run_layers 3.11 scripts/requirements-layers.txt tests/layers/test_pulp_suite.py tests/layers/test_pyomo_suite.py \
-  tests/layers/test_cvxpy_suite.py tests/layers/test_adapters.py tests/layers/test_differential.py "$examples[pulp]" \
-  "$examples[pyomo]" "$examples[cvxpy]"
-run_layers 3.12 scripts/requirements-layers-3.12.txt tests/layers/test_pulp_suite.py \
-  tests/layers/test_linopy_agreement.py tests/layers/test_scipy_milp_suite.py tests/layers/test_layer_results.py \
-  "$examples[pulp]" "$examples[linopy]" "$examples[scipy]"
+# The differential harness takes each layer on the interpreter of its suites (SciPy is on 3.11 too, for Pyomo).
+BRENLOX_HARNESS_LAYERS=pulp,pyomo,cvxpy run_layers 3.11 scripts/requirements-layers.txt \
+  tests/layers/test_pulp_suite.py tests/layers/test_pyomo_suite.py tests/layers/test_cvxpy_suite.py \
+  tests/layers/test_adapters.py tests/layers/test_differential.py "$examples[pulp]" "$examples[pyomo]" \
+  "$examples[cvxpy]"
+BRENLOX_HARNESS_LAYERS=pulp4,linopy,scipy run_layers 3.12 scripts/requirements-layers-3.12.txt \
+  tests/layers/test_pulp_suite.py tests/layers/test_linopy_agreement.py tests/layers/test_scipy_milp_suite.py \
+  tests/layers/test_layer_results.py tests/layers/test_differential.py "$examples[pulp]" "$examples[linopy]" \
+  "$examples[scipy]"
