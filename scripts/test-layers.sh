@@ -18,10 +18,9 @@ run_layers() {
   venv=build/layers-$version
   rm -rf "$venv"
   "$python" -m venv "$venv"
-  "$venv/bin/python" -m pip install -q --disable-pip-version-check "pytest>=7" highspy -r "$requirements" \
-    "${wheels[0]}"
+  "$venv/bin/python" -m pip install -q --disable-pip-version-check "pytest>=7" -r "$requirements" "${wheels[0]}"
   echo "test-layers: $("$venv/bin/python" -VV | head -1) with $("$venv/bin/python" -m pip freeze \
-    | grep -i -E '^(pulp|pyomo|cvxpy|linopy|scipy)==' | tr '\n' ' ')"
+    | grep -i -E '^(pulp|pyomo|cvxpy|linopy|scipy|highspy)==' | tr '\n' ' ')"
   "$venv/bin/python" -m pytest -p no:cacheprovider --basetemp="$venv/tmp" "$@" "${pytest_args[@]}"
   echo "test-layers: CPython $version took $((SECONDS - started)) s"
 }
