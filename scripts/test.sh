@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up, then runs every test: the C++ suites (ctest), the documentation site (built with warnings as
 # errors and every sample run, its links and anchors, a look in headless Chromium), the release wheel and sdist
-# checks, the modelling layers' own solver suites against our adapters (CPython 3.11 only), the Windows check under
+# checks, the modelling layers' own solver suites against our adapters (CPython 3.11 and 3.12), the Windows check under
 # Wine, the macOS wheels' checks, the leak check, a short run of each fuzz target, then the Python suites (pytest)
 # against that wheel on CPython 3.11 to 3.15. The aarch64 check under qemu (mostly one emulated core) runs
 # beside all of that from the start, into build/aarch64/check.log, printed at the end.

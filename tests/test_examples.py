@@ -54,14 +54,16 @@ def test_scenarios_example_solves_every_scenario_on_workers(args, where):
     assert lines[-2:] == [f"8 of 8 scenarios solved on {where}", BEST_SCENARIO]
 
 
-@pytest.mark.parametrize(
-    "layer, expected",
-    [
-        ("pulp", "pulp: Optimal, profit 2200.00 (chairs 24.00, tables 14.00)"),
-        ("pyomo", "pyomo: convergenceCriteriaSatisfied, profit 2200.00 (chairs 24.00, tables 14.00)"),
-        ("cvxpy", "cvxpy: optimal, profit 2200.00 (chairs 24.00, tables 14.00)"),
-    ],
-)
+FIRST_MODELS = {
+    "pulp": "pulp: Optimal, profit 2200.00 (chairs 24.00, tables 14.00)",
+    "pyomo": "pyomo: convergenceCriteriaSatisfied, profit 2200.00 (chairs 24.00, tables 14.00)",
+    "cvxpy": "cvxpy: optimal, profit 2200.00 (chairs 24.00, tables 14.00)",
+    "linopy": "linopy: ok optimal, profit 2200.00 (chairs 24.00, tables 14.00)",
+    "scipy": "scipy: status 0 (Optimization terminated successfully.), profit 2200.00 (chairs 24.00, tables 14.00)",
+}
+
+
+@pytest.mark.parametrize("layer, expected", FIRST_MODELS.items(), ids=FIRST_MODELS.keys())
 def test_layer_example_solves_its_first_model(layer, expected):
     pytest.importorskip(layer)
     assert run_example(f"{layer}_first_model.py").splitlines() == [expected]

@@ -7,7 +7,7 @@
 Figures: `input-forms` (nanoseconds per nonzero of add_constraints by input form, against highspy's arrays and the
 floors, from arrays.json), `list-rows` (the same for plain lists by model size, from run.json) and `layers` (each
 modelling layer through our adapter and through its HiGHS adapter by N, from layers.json; a layer added to the
-benchmark gets its own panel)."""
+benchmark gets its own panel; `layers-3.12` the same from layers-3.12.json, the layers run on CPython 3.12)."""
 
 from __future__ import annotations
 
@@ -115,6 +115,7 @@ FIGURES: dict[str, tuple[str, Callable[[dict], tuple[plt.Figure, str, Table]]]] 
     "input-forms": ("arrays.json", input_forms),
     "list-rows": ("run.json", list_rows),
     "layers": ("layers.json", layers),
+    "layers-3.12": ("layers-3.12.json", layers),
 }
 
 

@@ -14,6 +14,9 @@ def _own_working_folder(tmp_path, monkeypatch):
 def pytest_configure(config):
     # Pyomo's solver tests mark each generated test with its solver's name.
     config.addinivalue_line("markers", "solver(name): the solver a Pyomo solver test runs on")
+    # SciPy's milp tests mark their longer cases so (SciPy's own test runner knows them); here they run.
+    config.addinivalue_line("markers", "slow: a SciPy test SciPy counts as slow")
+    config.addinivalue_line("markers", "xslow: a SciPy test SciPy counts as very slow")
 
 
 @pytest.fixture(autouse=True)

@@ -6,13 +6,22 @@ import math
 import subprocess
 import sys
 import tomllib
+import warnings
 from pathlib import Path
 
 import pytest
+from support.layer_results import assert_value, time_limits
+
+
+def _pulp3():
+    pulp = pytest.importorskip("pulp")
+    if hasattr(pulp, "LpSolveStatus"):
+        pytest.skip("PuLP 4 reports a solve as LpSolveStats: checked in test_layer_results.py")
+    return pulp
 
 
 def _pulp(timeLimit=None, **options):
-    pulp = pytest.importorskip("pulp")
+    pulp = _pulp3()
     from brenlox_copt_modelling.pulp import BRENLOX_COPT
 
     prob = pulp.LpProblem("p", pulp.LpMaximize)
@@ -105,14 +114,8 @@ def test_each_result_code_maps_to_the_layers_status(standin, layer, forced, time
     status, solution, x = LAYERS[layer](timeLimit=time_limit)
     want_status, want_solution, want_x = expected[layer]
     assert (status, solution) == (want_status, want_solution)
-    if want_x is None:
-        assert x is None
-    elif math.isnan(want_x):
-        assert x is not None and 0.0 <= x <= 3.0
-    else:
-        assert x == pytest.approx(want_x)
-    limits = [call.args[2] for call in standin.calls("COPT_SetDblParam") if call.args[1] == "TimeLimit"]
-    assert limits == ([] if time_limit is None else [time_limit])
+    assert_value(x, want_x)
+    assert time_limits(standin) == ([] if time_limit is None else [time_limit])
 
 
 def _pyomo_quadratic():
@@ -193,13 +196,22 @@ def test_what_the_module_cannot_do_is_refused_by_name(standin, action, error, me
 
 
 def test_pulp_takes_a_warm_start_as_the_hint_it_is(standin):
-    with pytest.warns(UserWarning, match="BRENLOX_COPT ignores warmStart: initial values are not passed"):
-        status, solution, x = _pulp(warmStart=True)
-    assert (status, solution) == ("Optimal", "Optimal Solution Found") and 1.0 <= x <= 3.0
+    from brenlox_copt_modelling import _core
+
+    _pulp3()
+    _core._warned.discard("pulp.warmStart")  # PuLP's own tests may have warned already
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        solves = [_pulp(warmStart=True) for _ in range(2)]
+    for status, solution, x in solves:
+        assert (status, solution) == ("Optimal", "Optimal Solution Found") and 1.0 <= x <= 3.0
+    assert [str(w.message) for w in caught] == [
+        "BRENLOX_COPT ignores warmStart: initial values are not passed to the solver"]
+    assert caught[0].filename == __file__
 
 
 def _pulp_crossed():
-    pulp = pytest.importorskip("pulp")
+    pulp = _pulp3()
     from brenlox_copt_modelling.pulp import BRENLOX_COPT
 
     prob = pulp.LpProblem("p", pulp.LpMaximize)
@@ -230,7 +242,7 @@ def test_crossed_bounds_are_infeasible_without_a_solve(standin, crossed, expecte
 
 
 def _pulp_twice():
-    pulp = pytest.importorskip("pulp")
+    pulp = _pulp3()
     from brenlox_copt_modelling.pulp import BRENLOX_COPT
 
     prob = pulp.LpProblem("p", pulp.LpMaximize)
@@ -324,7 +336,7 @@ def test_pyomo_reports_the_package_version_without_installed_metadata(monkeypatc
 
 
 def test_pulp_marks_what_it_solved_unmodified(standin):
-    pulp = pytest.importorskip("pulp")
+    pulp = _pulp3()
     from brenlox_copt_modelling.pulp import BRENLOX_COPT
 
     prob = pulp.LpProblem("p", pulp.LpMaximize)

@@ -1,11 +1,13 @@
-"""What the three adapters share: a model in plain arrays, loaded in batches, its options sent, its results read."""
+"""What the adapters share: a model in plain arrays, loaded in batches, its options sent, its results read."""
 
 from __future__ import annotations
 
 import itertools
 import math
+import sys
 import threading
 import time
+import warnings
 from collections.abc import Callable, Mapping, Sequence
 from dataclasses import dataclass, field, replace
 
@@ -79,6 +81,27 @@ class Outcome:
     values: list[float] | None
     objective: float | None
     seconds: float
+
+
+def ran_to_time_limit(outcome: Outcome, settings: Settings) -> bool:
+    """True when the solve lasted its whole time limit. Only then may a stop be put down to the limit: the module's
+    result codes 0 and 4 do not say why the solver stopped (0 also covers infeasible-or-unbounded)."""
+    return settings.time_limit is not None and outcome.seconds >= settings.time_limit
+
+
+_warned: set[str] = set()
+
+
+def warn_once(key: str, message: str, layer: str, category: type[Warning] = UserWarning) -> None:
+    """Warns once per process, at the user's line: the first caller outside the adapters and the layer's package."""
+    if key in _warned:
+        return
+    _warned.add(key)
+    frame, level = sys._getframe(1), 1
+    while frame is not None and frame.f_globals.get("__name__", "").partition(".")[0] in ("brenlox_copt_modelling",
+                                                                                          layer):
+        frame, level = frame.f_back, level + 1
+    warnings.warn(message, category, stacklevel=level + 1)
 
 
 class _Rows(Sequence):

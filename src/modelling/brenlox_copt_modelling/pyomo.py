@@ -119,7 +119,7 @@ class BrenloxCopt(SolverBase):
         results.timing_info.solve_time = outcome.seconds
         values = None if outcome.values is None else ComponentMap(zip(form.columns, outcome.values))
         results.solution_loader = _Loader(model, values)
-        results.termination_condition, results.solution_status = _status(outcome, config)
+        results.termination_condition, results.solution_status = _status(outcome, settings)
         if form.objectives and outcome.values is not None:
             results.incumbent_objective = outcome.objective
             # An LP's optimum is its own bound; the module reports no bound for a MIP.
@@ -132,7 +132,7 @@ def _refused(message: str) -> SolverError:
     return SolverError(f"brenlox_copt: {message}")
 
 
-def _status(outcome, config):
+def _status(outcome, settings):
     solution = SolutionStatus.noSolution if outcome.values is None else SolutionStatus.feasible
     if outcome.code == _core.OPTIMAL:
         return TerminationCondition.convergenceCriteriaSatisfied, SolutionStatus.optimal
@@ -140,9 +140,8 @@ def _status(outcome, config):
         return TerminationCondition.provenInfeasible, SolutionStatus.noSolution
     if outcome.code == _core.UNBOUNDED:
         return TerminationCondition.unbounded, SolutionStatus.noSolution
-    # The module says "stopped early" or "no usable outcome" (infeasible or unbounded included) without a reason;
-    # only a solve that lasted as long as the time limit can have been stopped by it.
-    if config.time_limit is not None and outcome.seconds >= config.time_limit:
+    # The module says "stopped early" or "no usable outcome" (infeasible or unbounded included) without a reason.
+    if _core.ran_to_time_limit(outcome, settings):
         return TerminationCondition.maxTimeLimit, solution
     return TerminationCondition.unknown, solution
 

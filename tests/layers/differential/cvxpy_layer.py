@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 from .compare import Result
-from .table import INF, Model
+from .table import Model
 
 MODULE = "cvxpy"
 
@@ -27,13 +27,7 @@ def build(model: Model):
         variables.append(x)
     for row in model.rows:
         expression = sum(c * variables[j] for j, c in row.terms)
-        if row.lower == row.upper:
-            constraints.append(expression == row.lower)
-            continue
-        if row.lower != -INF:
-            constraints.append(expression >= row.lower)
-        if row.upper != INF or row.lower == -INF:
-            constraints.append(expression <= row.upper)
+        constraints += [compare(expression, rhs) for compare, rhs, _ in row.sides()]
     objective = 0 if model.objective is None else sum(c * variables[j] for j, c in model.objective) + model.constant
     sense = cp.Maximize if model.maximize else cp.Minimize
     return cp.Problem(sense(objective), constraints), variables

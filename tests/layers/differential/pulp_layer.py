@@ -1,4 +1,5 @@
-"""The harness's PuLP builder: a table model as a PuLP problem, solved by BRENLOX_COPT or by PuLP's HiGHS."""
+"""The harness's PuLP 3 builder: a table model as a PuLP problem, solved by BRENLOX_COPT or by PuLP's HiGHS (its
+problem building serves PuLP 4's builder too)."""
 
 from __future__ import annotations
 
@@ -6,6 +7,7 @@ from .compare import Result
 from .table import INF, Model
 
 MODULE = "pulp"
+MAJOR = 3
 
 
 def unsupported(model: Model) -> str | None:
@@ -27,13 +29,8 @@ def build(model: Model):
         variables.append(x)
     for i, row in enumerate(model.rows):
         expression = _sum(pulp, variables, row.terms)
-        if row.lower == row.upper:
-            prob += expression == row.lower, f"r{i}"
-            continue
-        if row.lower != -INF:
-            prob += expression >= row.lower, f"r{i}_lower"
-        if row.upper != INF or row.lower == -INF:
-            prob += expression <= row.upper, f"r{i}_upper"
+        for compare, rhs, suffix in row.sides():
+            prob += compare(expression, rhs), f"r{i}{suffix}"
     if model.objective is not None:
         prob += _sum(pulp, variables, model.objective) + model.constant
     return prob, variables
@@ -57,7 +54,7 @@ def solve(built, model: Model, ours: bool) -> Result:
 def _sum(pulp, variables, terms):
     """The terms as one expression, repeated variables summed; built term by term as from data (PuLP's arithmetic
     refuses a NaN itself, its expression's addterm does not)."""
-    expression = pulp.LpAffineExpression()
+    expression = getattr(pulp.LpAffineExpression, "empty", pulp.LpAffineExpression)()  # PuLP 4's, PuLP 3's
     for j, c in terms:
         expression.addterm(variables[j], c)
     return expression

@@ -4,8 +4,9 @@ where our adapter answers otherwise than the layer's HiGHS adapter on purpose, t
 from __future__ import annotations
 
 import math
+import operator
 import random
-from collections.abc import Mapping
+from collections.abc import Callable, Mapping
 from dataclasses import dataclass
 
 INF = math.inf
@@ -33,6 +34,16 @@ class Row:
     terms: tuple[tuple[int, float], ...]
     lower: float = -INF
     upper: float = INF
+
+    def sides(self) -> list[tuple[Callable, float, str]]:
+        """The row as a layer without ranged rows states it, (comparison, right-hand side, name suffix) each: one
+        equality when both sides agree, else one row per finite side (the upper one, infinite, for a free row)."""
+        if self.lower == self.upper:
+            return [(operator.eq, self.lower, "")]
+        sides = [(operator.ge, self.lower, "_lower")] if self.lower != -INF else []
+        if self.upper != INF or self.lower == -INF:
+            sides.append((operator.le, self.upper, "_upper"))
+        return sides
 
 
 @dataclass(frozen=True)
@@ -65,14 +76,24 @@ class Model:
 NO_OUTCOME = Chosen(
     "the module's result code 0 says only that no usable outcome was reached; the adapters guess neither "
     "infeasible nor unbounded from it",
-    {"pulp": "Not Solved / No Solution Found", "pyomo": "unknown / noSolution", "cvxpy": "refused (SolverError)"},
+    {"pulp": "Not Solved / No Solution Found", "pyomo": "unknown / noSolution", "cvxpy": "refused (SolverError)",
+     "linopy": "unknown / unknown", "scipy": "4 The solver reached no definite outcome"},
 )
-# PuLP's and CVXPY's own arithmetic refuse most NaNs before a solver sees them; these reach the adapters.
-NAN_REFUSED = Chosen("a NaN has no value a solver could use: refused by name, where HiGHS goes on with it",
-                     {"pulp": "refused (PulpSolverError)", "pyomo": "refused (SolverError)"})
+_REFUSED = {"pulp": "refused (PulpSolverError)", "pulp4": "refused (PulpSolverError)", "pyomo": "refused (SolverError)",
+            "scipy": "refused (ValueError)"}
+
+
+def nan_refused(*layers: str) -> Chosen:
+    """A NaN that reaches our adapter in these layers (elsewhere the layer's own checks or arithmetic refuse it
+    first, as PuLP 4's rows, CVXPY and linopy do, or SciPy's for the objective)."""
+    return Chosen("a NaN has no value a solver could use: refused by name, where HiGHS goes on with it",
+                  {layer: _REFUSED[layer] for layer in layers})
+
+
 # (PuLP's HiGHS adapter fails on it too, with an IndexError: a refusal beside ours.)
-INFINITY_REFUSED = Chosen("an infinite coefficient gives no finite row: refused by name, where HiGHS solves",
-                          {"pyomo": "refused (SolverError)"})
+INFINITY_REFUSED = Chosen("an infinite coefficient gives no finite row: refused by name, where HiGHS solves "
+                          "(Pyomo) or fails with a model error (SciPy: status 2 with the message 'Model error')",
+                          {"pyomo": "refused (SolverError)", "scipy": "refused (ValueError)"})
 
 
 HAND_WRITTEN = [
@@ -133,15 +154,21 @@ HAND_WRITTEN = [
     Model("unicode names", (Var("größe", 0, 4), Var("变量", 0, 4, "I"), Var("x‿y", 0, 1)),
           (Row(((0, 1), (1, 1), (2, 1)), upper=5.5),), ((0, 1), (1, 1.5), (2, 2)), maximize=True),
     Model("NaN coefficient", (Var("x", 0, 4),), (Row(((0, NAN),), upper=3),), ((0, 1),), maximize=True,
-          chosen=NAN_REFUSED),
+          chosen=nan_refused("pulp", "pyomo", "scipy")),
     Model("NaN objective coefficient", (Var("x", 0, 4),), (), ((0, NAN),),
-          chosen=NAN_REFUSED),
-    Model("NaN right-hand side", (Var("x", 0, 4),), (Row(((0, 1),), lower=NAN),), ((0, 1),)),
+          chosen=nan_refused("pulp", "pulp4", "pyomo")),
+    Model("NaN right-hand side", (Var("x", 0, 4),), (Row(((0, 1),), lower=NAN),), ((0, 1),),
+          chosen=Chosen("a NaN row bound is refused by name, where HiGHS fails with a model error (SciPy: status 2 "
+                        "with the message 'Model error'; linopy drops the row with a warning, its refusal here)",
+                        {"scipy": "refused (ValueError)"})),
     Model("NaN bound", (Var("x", NAN, 4),), (), ((0, 1),),
-          chosen=Chosen("Pyomo's own check refuses the NaN bound as the adapter reads it, where HiGHS's adapter "
-                        "reports unknown", {"pyomo": "refused (ValueError)"})),
+          chosen=Chosen("a NaN bound is refused by name (in Pyomo by its own check as the adapter reads the "
+                        "bound), where HiGHS fails with a model error: unknown in Pyomo and linopy, in SciPy status "
+                        "2 with the message 'Model error'", {"pyomo": "refused (ValueError)",
+                                                             "linopy": "refused (ValueError)",
+                                                             "scipy": "refused (ValueError)"})),
     Model("crossed bounds and a NaN coefficient", (Var("x", 5, 1), Var("y", 0, 1)), (Row(((1, NAN),), upper=1),),
-          ((0, 1),), chosen=NAN_REFUSED),
+          ((0, 1),), chosen=nan_refused("pulp", "pyomo", "scipy")),
     Model("infinite coefficient", (Var("x", 0, 4),), (Row(((0, INF),), upper=3),), ((0, 1),), chosen=INFINITY_REFUSED),
     Model("every second integer", (Var("x", 0, 10, domain=("range", 0, 10, 2)),), (Row(((0, 1),), upper=5),),
           ((0, 1),), maximize=True),
